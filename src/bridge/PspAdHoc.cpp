@@ -1,0 +1,9 @@
+#include "PspAdHoc.h"
+
+namespace tarn {
+
+TPspAdHocModule::TPspAdHocModule(QObject* parent) : QObject(parent) {
+    setObjectName(QStringLiteral("PspAdHocModule"));
+}
+
+} // namespace tarn

@@ -1,0 +1,14 @@
+#pragma once
+// TMPinstaller: the map pack installer window.
+
+#include "gui/TarnWindow.h"
+
+namespace tarn {
+
+class TMPinstaller : public gui::TarnWindow {
+    Q_OBJECT
+public:
+    explicit TMPinstaller(QWidget* parent = nullptr);
+};
+
+} // namespace tarn

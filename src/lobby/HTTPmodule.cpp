@@ -1,0 +1,9 @@
+#include "HTTPmodule.h"
+
+namespace tarn {
+
+THttpsModule::THttpsModule(QObject* parent) : QObject(parent) {
+    setObjectName(QStringLiteral("HttpsModule"));
+}
+
+} // namespace tarn

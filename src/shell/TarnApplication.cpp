@@ -1,0 +1,34 @@
+#include "TarnApplication.h"
+
+#include <cxxabi.h>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <typeinfo>
+
+namespace tarn {
+
+QString ExceptionClassName(const std::exception& e) {
+    const char* mangled = typeid(e).name();
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> demangled(
+        abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
+    return QString::fromLatin1(status == 0 && demangled ? demangled.get() : mangled);
+}
+
+TarnApplication::TarnApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TarnApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        if (handler_)
+            handler_(ExceptionClassName(e), QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        if (handler_)
+            handler_(QStringLiteral("Exception"), QStringLiteral("unknown error"));
+    }
+    return false;
+}
+
+} // namespace tarn
