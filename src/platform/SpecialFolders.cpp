@@ -1,7 +1,7 @@
 #include "SpecialFolders.h"
 
 #include <QDir>
-#include <QProcess>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace tarn::platform {
@@ -14,17 +14,37 @@ QString envFolder(const char* name, const QString& fallbackUnderHome) {
     return QDir::cleanPath(QDir::homePath() + QLatin1Char('/') + fallbackUnderHome);
 }
 
+// The documents folder as xdg-user-dir reports it: XDG_DOCUMENTS_DIR from
+// user-dirs.dirs in the configuration folder (a shell assignment such as
+// XDG_DOCUMENTS_DIR="$HOME/Dokumente"), else the variable of that name, else
+// ~/Documents. Read directly, so no helper program is started or waited for.
 QString documentsFolder() {
-    // xdg-user-dir knows a renamed or translated documents folder.
-    QProcess proc;
-    proc.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DOCUMENTS")});
-    if (proc.waitForFinished(2000) && proc.exitStatus() == QProcess::NormalExit &&
-        proc.exitCode() == 0) {
-        const QString dir = QString::fromLocal8Bit(proc.readAllStandardOutput()).trimmed();
-        if (!dir.isEmpty() && QDir::isAbsolutePath(dir) && dir != QDir::homePath())
-            return QDir::cleanPath(dir);
+    const QString home = QDir::homePath();
+    QString dir;
+    QFile file(envFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) +
+               QStringLiteral("/user-dirs.dirs"));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+        for (const QByteArray& raw : lines) {
+            const QByteArray line = raw.trimmed();
+            if (!line.startsWith("XDG_DOCUMENTS_DIR="))
+                continue;
+            QString value = QString::fromUtf8(line.mid(int(sizeof("XDG_DOCUMENTS_DIR=")) - 1));
+            if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
+                value.endsWith(QLatin1Char('"')))
+                value = value.mid(1, value.size() - 2);
+            if (value.startsWith(QStringLiteral("$HOME")))
+                value = home + value.mid(5);
+            dir = value;
+        }
     }
-    return QDir::cleanPath(QDir::homePath() + QStringLiteral("/Documents"));
+    if (dir.isEmpty())
+        dir = qEnvironmentVariable("XDG_DOCUMENTS_DIR");
+    // A folder that is the home folder itself means "not set up".
+    if (!dir.isEmpty() && QDir::isAbsolutePath(dir) &&
+        QDir::cleanPath(dir) != QDir::cleanPath(home))
+        return QDir::cleanPath(dir);
+    return QDir::cleanPath(home + QStringLiteral("/Documents"));
 }
 
 QString libraryFolder() {
