@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -33,7 +35,15 @@
 #include <QVBoxLayout>
 #include <QtTest/QTest>
 #include <memory>
+#include <ostream>
 #include <set>
+
+// Readable QString values in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 using namespace tarn::styles;
 
@@ -167,6 +177,23 @@ TEST_F(StylesTest, NoSheetNamesTheAccentShapes) {
         for (const QString& shape : kAccentShapes)
             EXPECT_FALSE(sheet.contains(shape, Qt::CaseInsensitive)) << shape.toStdString();
     }
+}
+
+// Qt draws nothing, and says nothing, for an image that is missing.
+TEST_F(StylesTest, EveryImageASheetUsesIsCompiledIn) {
+    const QRegularExpression url(R"(url\(([^)]*)\))");
+    int images = 0;
+    for (const QString& resource : kResources) {
+        SCOPED_TRACE(resource.toStdString());
+        const QString sheet = StyleSheetFor(resource).value_or(QString());
+        for (const QRegularExpressionMatch& m : url.globalMatch(sheet)) {
+            const QString path = m.captured(1).trimmed();
+            EXPECT_TRUE(path.startsWith(":/styles/")) << path.toStdString();
+            EXPECT_FALSE(QImage(path).isNull()) << path.toStdString();
+            ++images;
+        }
+    }
+    EXPECT_GT(images, 0);
 }
 
 // A window with one of every control the sheets style, plus accent shapes
@@ -352,8 +379,7 @@ TEST_P(EachStyleSheet, PaintsEveryControlWithoutWarningsAndLeavesAccentShapesAlo
         SCOPED_TRACE(shape->objectName().toStdString());
         const QImage image = shape->grab().toImage();
         ASSERT_FALSE(image.isNull());
-        EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2).name().toStdString(),
-                  accent.name().toStdString());
+        EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2).name(), accent.name());
     }
 }
 
