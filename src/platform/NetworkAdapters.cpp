@@ -76,17 +76,18 @@ std::vector<NetworkAdapter> ListNetworkAdapters(const QString& sysClassNet) {
 }
 
 QString AdapterMacText(std::span<const NetworkAdapter> adapters) {
-    const bool anyDevice =
-        std::any_of(adapters.begin(), adapters.end(), [](const NetworkAdapter& a) {
-            return a.hasDevice && !a.loopback && !isZero(a.mac);
-        });
+    std::vector<NetworkAdapter> sorted(adapters.begin(), adapters.end());
+    std::stable_sort(
+        sorted.begin(), sorted.end(),
+        [](const NetworkAdapter& a, const NetworkAdapter& b) { return a.index < b.index; });
+    const auto counts = [](const NetworkAdapter& a) { return !a.loopback && !isZero(a.mac); };
+    const bool anyDevice = std::any_of(sorted.begin(), sorted.end(), [&](const NetworkAdapter& a) {
+        return a.hasDevice && counts(a);
+    });
     QString text;
-    for (const NetworkAdapter& adapter : adapters) {
-        if (adapter.loopback || isZero(adapter.mac))
-            continue;
-        if (anyDevice && !adapter.hasDevice)
-            continue;
-        appendMacLine(text, adapter.mac);
+    for (const NetworkAdapter& adapter : sorted) {
+        if (counts(adapter) && (adapter.hasDevice || !anyDevice))
+            appendMacLine(text, adapter.mac);
     }
     return text;
 }

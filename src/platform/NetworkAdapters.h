@@ -23,7 +23,7 @@ struct NetworkAdapter {
 std::vector<NetworkAdapter>
 ListNetworkAdapters(const QString& sysClassNet = QStringLiteral("/sys/class/net"));
 
-// One "AA:BB:CC:DD:EE:FF" + CR LF per adapter, in the given order: the
+// One "AA:BB:CC:DD:EE:FF" + CR LF per adapter, in interface index order: the
 // adapters backed by a device, or, when there is none, every non-loopback
 // adapter. Adapters whose MAC is all zero are left out. Empty when none
 // qualifies.
