@@ -8,8 +8,18 @@
 
 namespace tarn {
 
-StartDecision CheckCaptureLibrary(bool libraryLoadable) {
-    if (libraryLoadable)
+CaptureCheckEnv DefaultCaptureCheckEnv() {
+    CaptureCheckEnv env;
+    env.libraryLoadable = [] { return platform::CaptureLibraryLoadable(); };
+    env.installCommand = [] { return platform::CaptureLibraryInstallCommand(); };
+    env.runElevated = [](const QString& program, const QStringList& args) {
+        return platform::RunElevated(program, args);
+    };
+    return env;
+}
+
+StartDecision CheckCaptureLibrary(const CaptureCheckEnv& env) {
+    if (env.libraryLoadable())
         return StartDecision::Continue;
 
     const gui::Answer answer = gui::AskYesNo(
@@ -21,9 +31,9 @@ StartDecision CheckCaptureLibrary(bool libraryLoadable) {
         // The distribution's package installer stands in for the bundled
         // installer: it is started elevated, and the user restarts TARN
         // once it has finished.
-        const QStringList command = platform::CaptureLibraryInstallCommand();
+        const QStringList command = env.installCommand();
         if (!command.isEmpty()) {
-            platform::RunElevated(command.first(), command.mid(1));
+            env.runElevated(command.first(), command.mid(1)); // a failed start still exits
             gui::ShowMessage(QStringLiteral("Tarn is exiting. After you finish Winpcap "
                                             "installation you can start Tarn again and it "
                                             "should work!"));

@@ -4,12 +4,22 @@
 // whether to install it now; every answer but closing the question ends the
 // program after its message.
 
+#include <QStringList>
+#include <functional>
+
 namespace tarn {
 
 enum class StartDecision { Continue, Exit };
 
-// `libraryLoadable` is the result of the platform's look-up, passed in so
-// that the dialog flow can be exercised without removing the library.
-StartDecision CheckCaptureLibrary(bool libraryLoadable);
+// What the check asks of the system; the defaults are the platform's.
+struct CaptureCheckEnv {
+    std::function<bool()> libraryLoadable;
+    std::function<QStringList()> installCommand; // program first; empty when unknown
+    std::function<bool(const QString&, const QStringList&)> runElevated;
+};
+
+CaptureCheckEnv DefaultCaptureCheckEnv();
+
+StartDecision CheckCaptureLibrary(const CaptureCheckEnv& env = DefaultCaptureCheckEnv());
 
 } // namespace tarn

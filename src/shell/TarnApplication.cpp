@@ -18,17 +18,22 @@ QString ExceptionClassName(const std::exception& e) {
 
 TarnApplication::TarnApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
-bool TarnApplication::notify(QObject* receiver, QEvent* event) {
+bool RunGuarded(const std::function<bool()>& deliver,
+                const TarnApplication::ExceptionHandler& handler) {
     try {
-        return QApplication::notify(receiver, event);
+        return deliver();
     } catch (const std::exception& e) {
-        if (handler_)
-            handler_(ExceptionClassName(e), QString::fromLocal8Bit(e.what()));
+        if (handler)
+            handler(ExceptionClassName(e), QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        if (handler_)
-            handler_(QStringLiteral("Exception"), QStringLiteral("unknown error"));
+        if (handler)
+            handler(QStringLiteral("Exception"), QStringLiteral("unknown error"));
     }
     return false;
+}
+
+bool TarnApplication::notify(QObject* receiver, QEvent* event) {
+    return RunGuarded([&] { return QApplication::notify(receiver, event); }, handler_);
 }
 
 } // namespace tarn

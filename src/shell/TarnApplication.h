@@ -22,6 +22,11 @@ private:
     ExceptionHandler handler_;
 };
 
+// Runs one delivery; an exception that escapes it goes to `handler` and the
+// delivery counts as not handled. TarnApplication::notify runs every event so.
+bool RunGuarded(const std::function<bool()>& deliver,
+                const TarnApplication::ExceptionHandler& handler);
+
 // The readable class name of an exception object ("std::runtime_error").
 QString ExceptionClassName(const std::exception& e);
 

@@ -8,7 +8,6 @@
 #include "account.h"
 #include "community/mainUI.h"
 #include "gui/Registry.h"
-#include "platform/CaptureLibrary.h"
 
 int main(int argc, char** argv) {
     using namespace tarn;
@@ -21,7 +20,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     int exitCode = 0;
-    if (CheckCaptureLibrary(platform::CaptureLibraryLoadable()) == StartDecision::Exit)
+    if (CheckCaptureLibrary() == StartDecision::Exit)
         return exitCode;
 
     {
