@@ -1,13 +1,8 @@
 # Settings store, game and map tables, keep-awake controller: QtCore only.
-set(_core_sources GameTables.cpp ClientSettings.cpp SystemCriticalU.cpp)
-list(FILTER _core_sources INCLUDE REGEX ".")
-set(_core_existing "")
-foreach(f ${_core_sources})
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${f})
-    list(APPEND _core_existing ${f})
-  endif()
-endforeach()
-add_library(tarn_shell_core STATIC ${_core_existing} ${CMAKE_CURRENT_SOURCE_DIR}/core.cmake)
-set_target_properties(tarn_shell_core PROPERTIES LINKER_LANGUAGE CXX)
+add_library(tarn_shell_core STATIC
+  GameTables.cpp
+  ClientSettings.cpp
+  SystemCriticalU.cpp
+)
 target_include_directories(tarn_shell_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(tarn_shell_core PUBLIC tarn_common tarn_platform Qt6::Core)
