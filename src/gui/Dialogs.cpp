@@ -18,8 +18,9 @@ Script& script() {
 }
 
 QString title() {
-    return QApplication::applicationDisplayName().isEmpty() ? QStringLiteral("TARN")
-                                                            : QApplication::applicationDisplayName();
+    return QApplication::applicationDisplayName().isEmpty()
+               ? QStringLiteral("TARN")
+               : QApplication::applicationDisplayName();
 }
 
 } // namespace
@@ -61,9 +62,13 @@ void setScripted(bool scripted) {
     s.shown.clear();
 }
 
-bool isScripted() { return script().scripted; }
+bool isScripted() {
+    return script().scripted;
+}
 
-void setNextAnswer(Answer answer) { script().answers.push_back(answer); }
+void setNextAnswer(Answer answer) {
+    script().answers.push_back(answer);
+}
 
 QStringList takeShownTexts() {
     QStringList out;

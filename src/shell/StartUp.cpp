@@ -30,7 +30,9 @@
 
 namespace tarn {
 
-QString SupportEmailAddress() { return QStringLiteral("support@tarn.test"); }
+QString SupportEmailAddress() {
+    return QStringLiteral("support@tarn.test");
+}
 
 TStartUp::TStartUp() = default;
 TStartUp::TStartUp(Hooks hooks) : hooks_(std::move(hooks)) {}
@@ -49,16 +51,26 @@ template <typename T> T* TStartUp::own(T* object) {
 }
 
 QStringList TStartUp::creationOrder() {
-    return {QStringLiteral("FormMain"),       QStringLiteral("Form1"),
-            QStringLiteral("FormBlockList"),  QStringLiteral("FormFriends"),
-            QStringLiteral("FormLeaderBoard"), QStringLiteral("PspAdHocModule"),
-            QStringLiteral("DataModulePcsx2"), QStringLiteral("DataModuleClientObject"),
-            QStringLiteral("DataModule2"),    QStringLiteral("FormWebsite"),
-            QStringLiteral("FormReport"),     QStringLiteral("PMForm"),
-            QStringLiteral("FormOptions"),    QStringLiteral("MPinstaller"),
-            QStringLiteral("FormLadder"),     QStringLiteral("HttpsModule"),
-            QStringLiteral("FormGolden"),     QStringLiteral("Feedback"),
-            QStringLiteral("FormClan"),       QStringLiteral("FormAutoUpdate"),
+    return {QStringLiteral("FormMain"),
+            QStringLiteral("Form1"),
+            QStringLiteral("FormBlockList"),
+            QStringLiteral("FormFriends"),
+            QStringLiteral("FormLeaderBoard"),
+            QStringLiteral("PspAdHocModule"),
+            QStringLiteral("DataModulePcsx2"),
+            QStringLiteral("DataModuleClientObject"),
+            QStringLiteral("DataModule2"),
+            QStringLiteral("FormWebsite"),
+            QStringLiteral("FormReport"),
+            QStringLiteral("PMForm"),
+            QStringLiteral("FormOptions"),
+            QStringLiteral("MPinstaller"),
+            QStringLiteral("FormLadder"),
+            QStringLiteral("HttpsModule"),
+            QStringLiteral("FormGolden"),
+            QStringLiteral("Feedback"),
+            QStringLiteral("FormClan"),
+            QStringLiteral("FormAutoUpdate"),
             QStringLiteral("Form7")};
 }
 
@@ -82,9 +94,8 @@ void TStartUp::CreateForms() {
     g.FormMain = own(new TFormMain);
     if (auto* app = qobject_cast<TarnApplication*>(QCoreApplication::instance())) {
         TFormMain* main = g.FormMain;
-        app->setExceptionHandler([main](const QString& cls, const QString& msg) {
-            main->AppException(cls, msg);
-        });
+        app->setExceptionHandler(
+            [main](const QString& cls, const QString& msg) { main->AppException(cls, msg); });
     }
 
     before(2);

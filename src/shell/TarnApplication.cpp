@@ -1,7 +1,7 @@
 #include "TarnApplication.h"
 
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <exception>
 #include <memory>
 #include <typeinfo>

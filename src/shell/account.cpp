@@ -73,7 +73,9 @@ void TForm1::GetThemeColor(const QString& name) {
         main->setComboColorBox1(QColor::fromRgba(styles::AccentColor(name)));
 }
 
-QString TForm1::SHA512(const QString& toHash) { return PasswordHash(toHash); }
+QString TForm1::SHA512(const QString& toHash) {
+    return PasswordHash(toHash);
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // Closing the account window ends the program through the main window.

@@ -28,8 +28,8 @@ public:
     // The salted password hash sent to the account service.
     static QString SHA512(const QString& toHash);
 
-    QTimer Timer1;                 // disabled; does nothing
-    LockBoxBlowfish LbBlowfish1;   // keyed at creation for the machine identifier
+    QTimer Timer1;               // disabled; does nothing
+    LockBoxBlowfish LbBlowfish1; // keyed at creation for the machine identifier
 
 protected:
     void closeEvent(QCloseEvent* event) override;

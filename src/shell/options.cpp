@@ -3,6 +3,7 @@
 namespace tarn {
 
 TFormOptions::TFormOptions(QWidget* parent)
-    : TarnWindow(QStringLiteral("FormOptions"), QStringLiteral("Account Settings/Options"), parent) {}
+    : TarnWindow(QStringLiteral("FormOptions"), QStringLiteral("Account Settings/Options"),
+                 parent) {}
 
 } // namespace tarn

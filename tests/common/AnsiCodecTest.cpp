@@ -14,13 +14,15 @@ TEST(AnsiCodec, EncodesWindows1252AndReplacesTheRest) {
     };
     const Case cases[] = {
         {u"abc", QByteArray("abc")},
-        {u"Grüße", QByteArray("Gr\xFC\xDF" "e")},
+        {u"Grüße", QByteArray("Gr\xFC\xDF"
+                              "e")},
         {u"€‚ƒŸ", QByteArray("\x80\x82\x83\x9F")},
         {u"Ā日", QByteArray("??")},
         {u"\U0001F600x", QByteArray("?x")}, // a surrogate pair is one character
     };
     for (const Case& c : cases)
-        EXPECT_EQ(AnsiFromString(QString::fromUtf16(c.text)), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(AnsiFromString(QString::fromUtf16(c.text)), c.bytes)
+            << c.bytes.toHex().constData();
 }
 
 TEST(AnsiCodec, EveryByteRoundTrips) {

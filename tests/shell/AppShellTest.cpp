@@ -1,9 +1,9 @@
 // Start-up of the windows and modules, the capture library check, the
 // application-wide error handler and the style rules, on the offscreen
 // platform.
+#include "common/ErrorLog.h"
 #include "community/LoginGate.h"
 #include "community/mainUI.h"
-#include "common/ErrorLog.h"
 #include "gui/Dialogs.h"
 #include "gui/Registry.h"
 #include "shell/CaptureCheck.h"
@@ -37,7 +37,9 @@ protected:
     }
 };
 
-QColor fillOf(QWidget* w) { return w->property("fillColor").value<QColor>(); }
+QColor fillOf(QWidget* w) {
+    return w->property("fillColor").value<QColor>();
+}
 
 } // namespace
 

@@ -22,7 +22,7 @@ TEST(LoginGate, ControlsCarryTheirTextsAndLimits) {
     EXPECT_TRUE(gate.registryTabActive());
 
     const std::pair<QLineEdit*, int> limits[] = {
-        {gate.EditUsername, 16}, {gate.EditPassword, 16}, {gate.EditPasswordAgain, 16},
+        {gate.EditUsername, 16}, {gate.EditPassword, 16},    {gate.EditPasswordAgain, 16},
         {gate.EditEmail, 255},   {gate.EditEmailAgain, 255},
     };
     for (const auto& [edit, limit] : limits)
@@ -65,9 +65,9 @@ TEST(LoginGate, SharedControlsFollowTheActiveTabAndClicksSetTheFlags) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&gate));
     QTabBar* bar = gate.TabControlLoginGate->tabBar();
 
-    for (QWidget* shared : {static_cast<QWidget*>(gate.EditUsername),
-                            static_cast<QWidget*>(gate.EditPassword),
-                            static_cast<QWidget*>(gate.ButtonSubmit)})
+    for (QWidget* shared :
+         {static_cast<QWidget*>(gate.EditUsername), static_cast<QWidget*>(gate.EditPassword),
+          static_cast<QWidget*>(gate.ButtonSubmit)})
         EXPECT_EQ(shared->parentWidget(), gate.TabItem2);
 
     gate.UseSavedHash = true;
@@ -75,9 +75,9 @@ TEST(LoginGate, SharedControlsFollowTheActiveTabAndClicksSetTheFlags) {
     EXPECT_EQ(gate.TabControlLoginGate->currentWidget(), gate.TabItem1);
     EXPECT_FALSE(gate.Registering);
     EXPECT_TRUE(gate.UseSavedHash); // only "Registry" clears it
-    for (QWidget* shared : {static_cast<QWidget*>(gate.EditUsername),
-                            static_cast<QWidget*>(gate.EditPassword),
-                            static_cast<QWidget*>(gate.ButtonSubmit)})
+    for (QWidget* shared :
+         {static_cast<QWidget*>(gate.EditUsername), static_cast<QWidget*>(gate.EditPassword),
+          static_cast<QWidget*>(gate.ButtonSubmit)})
         EXPECT_EQ(shared->parentWidget(), gate.TabItem1);
     EXPECT_EQ(gate.EditUsername->nextInFocusChain(), gate.EditPassword);
     EXPECT_EQ(gate.EditPassword->nextInFocusChain(), gate.CheckBoxAutoLogin);
