@@ -50,6 +50,20 @@ QString readComm(const QString& dir) {
     return QString::fromUtf8(file.read(64)).trimmed();
 }
 
+// An ended process that its parent has not collected yet (state Z or X in
+// its stat line, after the command name in parentheses) is not running.
+bool hasEnded(const QString& dir) {
+    QFile file(dir + QStringLiteral("/stat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray stat = file.read(1024);
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0 || close + 2 >= stat.size())
+        return false;
+    const char state = stat[close + 2];
+    return state == 'Z' || state == 'X';
+}
+
 int waitForChild(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
@@ -91,6 +105,8 @@ qint64 FindProcessId(const QString& programFileName, const QString& procRoot) {
     qint64 found = 0;
     for (const qint64 pid : pids) {
         const QString dir = procRoot + QLatin1Char('/') + QString::number(pid);
+        if (hasEnded(dir))
+            continue;
         const QString exe = readLink(dir + QStringLiteral("/exe")).toUpper();
         const QString fileName = exe.mid(exe.lastIndexOf(QLatin1Char('/')) + 1);
         const QString comm = readComm(dir).toUpper();

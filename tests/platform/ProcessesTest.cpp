@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -30,7 +31,8 @@ QByteArray readFile(const QString& path) {
 
 // A proc tree with the shapes met in practice: a native build, a Windows
 // build under Wine (only its command name tells), a program file replaced
-// while running, and ids whose text order differs from their numeric order.
+// while running, an ended process not yet collected, and ids whose text
+// order differs from their numeric order.
 class FakeProc : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,6 +43,10 @@ protected:
         add(40, "/opt/pcsx2/pcsx2-qt (deleted)", "pcsx2-qt");
         add(300, "/usr/bin/bash", "bash");
         add(2000, "/usr/local/bin/RERUV Er IV.exe", "RERUV Er IV.exe");
+        add(2003, nullptr, "bash");
+        writeFile(root + "/2003/stat", "2003 (bash) Z 1 2001 2001 0 -1 4227084 0 0 0 0\n");
+        add(2002, "/usr/bin/bash", "bash");
+        writeFile(root + "/2002/stat", "2002 (odd) name) R 1 2002 2002 0 -1 4227084 0 0 0 0\n");
         QDir(root).mkpath(QStringLiteral("self"));
         QDir(root).mkpath(QStringLiteral("sys"));
     }
@@ -64,8 +70,8 @@ TEST_F(FakeProc, FindsTheLastMatchingProcess) {
     const Case cases[] = {
         {"pcsx2.exe", 40},         // Linux builds and the Wine process, last by id
         {"PCSX2-QT", 40},          // file name, any case
-        {"bash", 300},             // file name or command name
-        {"/usr/bin/BASH", 300},    // the whole program path
+        {"bash", 2002},            // file name or command name; not the ended 2003
+        {"/usr/bin/BASH", 2002},   // the whole program path
         {"/usr/bin", 0},           // a folder is no program
         {"RERUV Er IV.exe", 2000}, // no Linux alias: its own name only
         {"sh", 0},
@@ -87,13 +93,25 @@ TEST_F(FakeProc, ProgramPathOfAProcess) {
 TEST(Processes, FindsThisTestProgram) {
     const QString self = QCoreApplication::applicationFilePath();
     const QString name = QFileInfo(self).fileName();
-    for (const QString& query : {name, name.toUpper(), self}) {
-        // Other runs of the same program may be running beside this one.
-        const qint64 pid = FindProcessId(query);
-        ASSERT_NE(pid, 0) << query.toStdString();
-        EXPECT_EQ(ProcessFilePath(pid), self);
-    }
+    // Other runs of the same program may be running beside this one, so only
+    // the presence of a match is certain.
+    for (const QString& query : {name, name.toUpper(), self})
+        EXPECT_NE(FindProcessId(query), 0) << query.toStdString();
     EXPECT_EQ(ProcessFilePath(::getpid()), self);
+}
+
+TEST(Processes, FindsAProgramByItsOwnName) {
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("tarn-probe-%1").arg(::getpid()));
+    ASSERT_TRUE(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), program));
+    QProcess probe;
+    probe.start(program, {QStringLiteral("600")});
+    ASSERT_TRUE(probe.waitForStarted());
+    EXPECT_EQ(FindProcessId(QFileInfo(program).fileName()), probe.processId());
+    EXPECT_EQ(FindProcessId(program.toUpper()), probe.processId());
+    EXPECT_EQ(ProcessFilePath(probe.processId()), program);
+    probe.kill();
+    probe.waitForFinished();
 }
 
 TEST(Processes, RunProgramWaitsInANewGroupWithoutOurDescriptors) {
