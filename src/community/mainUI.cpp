@@ -3,12 +3,15 @@
 #include "LoginGate.h"
 #include "common/ErrorLog.h"
 #include "common/Version.h"
+#include "gui/Dialogs.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -23,7 +26,10 @@ QFrame* makeShape(QWidget* parent, const char* name) {
 
 } // namespace
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(QWidget* parent)
+    : QMainWindow(parent), Session(new TLobbySession(*this, this)),
+      CurrentUser(Session->CurrentUser), LoginInfo(Session->LoginInfo),
+      LbRijndael1(Session->LbRijndael1), WebBaseURL(Session->WebBaseURL) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("TARN Version: ") + QLatin1String(kClientVersion) +
                    QLatin1Char(' '));
@@ -66,8 +72,111 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     AniIndicator1->setRange(0, 1);
     status->addWidget(Text1, 0, Qt::AlignHCenter);
     status->addWidget(AniIndicator1, 0, Qt::AlignHCenter);
+    ButtonLogout = new QPushButton(QStringLiteral("Logout"), RectangleStatus);
+    ButtonLogout->setObjectName(QStringLiteral("ButtonLogout"));
+    ButtonLogout->hide();
+    connect(ButtonLogout, &QPushButton::clicked, this, [this] { MenuItemLogoutClick(); });
+    status->addWidget(ButtonLogout, 0, Qt::AlignHCenter);
     status->addStretch();
     RectangleStatus->hide();
+}
+
+TFormMain::~TFormMain() {
+    // The session calls back into this window; end it first.
+    delete Session;
+    Session = nullptr;
+}
+
+// ---- Lobby session ----
+
+void TFormMain::LoggedIn() {
+    if (Settings.nonGamePort)
+        Session->NonGamePort = Settings.nonGamePort();
+    if (Settings.lobbyIPOverride)
+        Session->LobbyIPOverride = Settings.lobbyIPOverride();
+    Session->LoggedIn();
+}
+
+void TFormMain::DataToSend(const QString& SData) {
+    Session->DataToSend(SData);
+}
+
+void TFormMain::MenuItemLogoutClick() {
+    if (gui::AskYesNo(QStringLiteral("Are you sure you want to log out?")) == gui::Answer::Yes)
+        logout();
+}
+
+void TFormMain::logout() {
+    Session->logout();
+}
+
+bool TFormMain::IsLoggedIn() const {
+    return Session->IsLoggedIn;
+}
+
+void TFormMain::setMissedKeepAlives(int count) {
+    Session->MissedKeepAlives = count;
+}
+
+// ---- The window side of the session ----
+
+bool TFormMain::IsStatusVisible() {
+    return !RectangleStatus->isHidden();
+}
+
+void TFormMain::HideStatusAndGate() {
+    hideStatus();
+    LoginGate->hide();
+}
+
+void TFormMain::HideStatus() {
+    hideStatus();
+}
+
+void TFormMain::ShowLostConnection() {
+    showStatus(reconnectingText());
+    Text1->show();
+    ButtonLogout->show();
+}
+
+void TFormMain::SetLoginResponse(const QString& text) {
+    LoginGate->LabelHttpResponse->setText(text);
+}
+
+void TFormMain::UncheckAutoLogin() {
+    LoginGate->CheckBoxAutoLogin->setChecked(false);
+}
+
+void TFormMain::ShowGateAfterLogout() {
+    RectangleStatus->setGeometry(centralWidget()->rect());
+    RectangleStatus->show();
+    LoginGate->show();
+    LoginGate->raise();
+    Text1->hide();
+    ButtonLogout->hide();
+    AniIndicator1->setRange(0, 1);
+    LoginGate->ButtonSubmit->setEnabled(true);
+    LoginGate->LabelHttpResponse->clear();
+}
+
+void TFormMain::ResetLoginRetry() {
+    LoginGate->UseSavedHash = false;
+}
+
+void TFormMain::ResetStatusAfterLogout() {
+    Text1->setText(connectingText());
+    Text1->show();
+    LoginGate->setRequestShown(false);
+}
+
+void TFormMain::StoreServerTag(const QString& tag) {
+    if (Settings.storeServerTag)
+        Settings.storeServerTag(tag);
+}
+
+void TFormMain::StoreFallbackWebIP(const QString& address) {
+    if (Settings.storeFallbackWebIP)
+        Settings.storeFallbackWebIP(address);
 }
 
 void TFormMain::AppException(const QString& className, const QString& message) {
@@ -75,8 +184,9 @@ void TFormMain::AppException(const QString& className, const QString& message) {
 }
 
 std::array<QWidget*, 6> TFormMain::accentShapes() const {
-    return {RectangleStatus,   LoginGate->RadiantGear1, RectangleRoomList,
-            LoginGate->RectangleLogInStatus, RectangleProfile, RectangleEditYourProfile};
+    return {RectangleStatus,   LoginGate->RadiantGear1,
+            RectangleRoomList, LoginGate->RectangleLogInStatus,
+            RectangleProfile,  RectangleEditYourProfile};
 }
 
 void TFormMain::setComboColorBox1(const QColor& color) {
@@ -88,8 +198,8 @@ void TFormMain::setComboColorBox1(const QColor& color) {
                              .arg(color.alpha());
     for (QWidget* shape : accentShapes()) {
         shape->setProperty("fillColor", color);
-        shape->setStyleSheet(QStringLiteral("#%1 { background-color: %2; }")
-                                 .arg(shape->objectName(), fill));
+        shape->setStyleSheet(
+            QStringLiteral("#%1 { background-color: %2; }").arg(shape->objectName(), fill));
     }
 }
 
@@ -107,6 +217,14 @@ void TFormMain::hideStatus() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    // FormClose: tell the server we leave; nothing else is reset.
+    if (Session->IsLoggedIn) {
+        try {
+            Session->DataToSend(QChar(0x09) + CurrentUser);
+        } catch (const LobbyError& e) {
+            AppException(e.className(), e.message());
+        }
+    }
     emit closing();
     event->accept();
 }
