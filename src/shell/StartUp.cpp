@@ -1,6 +1,7 @@
 #include "StartUp.h"
 
 #include "AutoUpdate.h"
+#include "ClientSettings.h"
 #include "TarnApplication.h"
 #include "about.h"
 #include "account.h"
@@ -22,6 +23,7 @@
 #include "gui/Dialogs.h"
 #include "gui/Registry.h"
 #include "lobby/ClientObjectServerConnector.h"
+#include "lobby/Endpoints.h"
 #include "lobby/HTTPmodule.h"
 #include "options.h"
 
@@ -31,7 +33,7 @@
 namespace tarn {
 
 QString SupportEmailAddress() {
-    return QStringLiteral("support@tarn.test");
+    return Endpoints().SupportEmail;
 }
 
 TStartUp::TStartUp() = default;
@@ -101,6 +103,20 @@ void TStartUp::CreateForms() {
     before(2);
     g.Form1 = own(new TForm1);
     g.Form1->FormCreate();
+    // The settings load has fixed the data folder: read the endpoint table
+    // once and let the main window reach the settings it needs at login.
+    LoadEndpoints(DataFolderPath);
+    g.FormMain->WebBaseURL = Endpoints().webBaseUrl();
+    g.FormMain->Settings.nonGamePort = [] { return ClientSettings.nonGamePort(); };
+    g.FormMain->Settings.lobbyIPOverride = [] { return ClientSettings.lobbyIPOverride(); };
+    g.FormMain->Settings.storeServerTag = [](const QString& tag) {
+        ClientSettings.setServerTag(tag);
+        SaveClientSettings();
+    };
+    g.FormMain->Settings.storeFallbackWebIP = [](const QString& address) {
+        ClientSettings.setSavedFallbackWebIP(address);
+        SaveClientSettings();
+    };
 
     before(3);
     g.FormBlockList = own(new TFormBlockList);
