@@ -22,14 +22,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-class QTimer;
 
 namespace tarn {
 
