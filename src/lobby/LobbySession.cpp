@@ -79,16 +79,19 @@ void TLobbySession::NgtServerUDPRead(const QByteArray& data, const QString& peer
         bool encrypted = false;
         QByteArray messageBytes = data;
         if (!T.isEmpty() && T.at(0) == QChar(0x06)) {
-            const std::optional<QByteArray> cipher = Base64Decode(QStringView(T).mid(1));
-            if (!cipher)
+            std::optional<QByteArray> plain;
+            if (const std::optional<QByteArray> cipher = Base64Decode(QStringView(T).mid(1)))
+                plain = LbRijndael1.DecryptBytes(*cipher);
+            if (plain) {
+                messageBytes = *plain;
+                T = StringFromAnsi(*plain);
+                encrypted = true;
+                ReloginAttempts = 0;
+            } else if (peerPort != ObjectServerPort) {
                 return;
-            const std::optional<QByteArray> plain = LbRijndael1.DecryptBytes(*cipher);
-            if (!plain)
-                return;
-            messageBytes = *plain;
-            T = StringFromAnsi(*plain);
-            encrypted = true;
-            ReloginAttempts = 0;
+            }
+            // The object server's answers are raw bytes that may start with
+            // the encrypted mark by chance; they are never dropped for that.
         }
         LastReceived = now();
         if (peerPort == ObjectServerPort) {

@@ -17,12 +17,25 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include <ostream>
+
+// Readable failure messages for Qt strings and bytes.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& b, std::ostream* os) {
+    *os << "hex:" << b.toHex().toStdString();
+}
+QT_END_NAMESPACE
 
 namespace tarn::testing {
 
@@ -237,5 +250,48 @@ inline void UseTestEndpoints(const QString& dnsServer,
     }
     LoadEndpoints(dir);
 }
+
+// A logged-in session whose lobby server is a peer socket on `host`:30022,
+// with a settable clock and the DNS server on `host`:5353.
+struct Lobby {
+    explicit Lobby(const QString& lobbyHost, bool login = true) : host(lobbyHost), session(ops) {
+        UseTestEndpoints(host + QStringLiteral(":5353"));
+        session.Clock = [this] { return clock; };
+        session.CurrentUser = QStringLiteral("Alice");
+        session.LoginInfo.Ssid = QStringLiteral("tok");
+        session.LoginInfo.Key = QStringLiteral("lobby-key");
+        session.LbRijndael1.GenerateKey(session.LoginInfo.Key);
+        peerCipher.GenerateKey(session.LoginInfo.Key);
+        session.LobbyIPOverride = host;
+        server = std::make_unique<Peer>(host, 30022);
+        if (login)
+            session.LoggedIn();
+    }
+    // The encrypted datagram of `text`, as the server would send it.
+    QByteArray encrypted(const QString& text) {
+        return QByteArray(1, '\x06') + peerCipher.EncryptString(text).toLatin1();
+    }
+    // Hands a datagram from the lobby server to the receive handler.
+    void inbound(const QByteArray& bytes, quint16 port = 30022) {
+        session.NgtServerUDPRead(bytes, host, port);
+    }
+    void inboundText(const QString& text) { inbound(text.toUtf8()); }
+    void inboundEncrypted(const QString& text) { inbound(encrypted(text)); }
+    // Drains the datagrams the client sent to the server so far: waits for
+    // `n` of them and returns them all.
+    QByteArrayList sent(std::size_t n) {
+        server->waitFor(n);
+        QByteArrayList out = server->texts();
+        server->received.clear();
+        return out;
+    }
+
+    QString host;
+    RecordingOps ops;
+    TLobbySession session;
+    LobbyCipher peerCipher;
+    QDateTime clock = QDateTime(QDate(2026, 1, 1), QTime(12, 0, 0));
+    std::unique_ptr<Peer> server;
+};
 
 } // namespace tarn::testing
