@@ -7,6 +7,11 @@
 
 namespace tarn {
 
+std::mutex& PostLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 struct CaptureRunner::Sync {
     enum class State { Idle, Posted, Running, Done };
     std::mutex m;
@@ -63,21 +68,18 @@ void CaptureRunner::loop(std::shared_ptr<Sync> sync) {
             std::lock_guard lock(sync->m);
             sync->state = Sync::State::Posted;
         }
-        QMetaObject::invokeMethod(
-            sync->owner,
-            [sync, header, data] {
-                {
-                    std::lock_guard lock(sync->m);
-                    if (sync->state != Sync::State::Posted)
-                        return; // cancelled by stop()
-                    sync->state = Sync::State::Running;
-                }
-                sync->deliver(header, data);
+        PostToOwner(sync->owner, [sync, header, data] {
+            {
                 std::lock_guard lock(sync->m);
-                sync->state = Sync::State::Done;
-                sync->cv.notify_all();
-            },
-            Qt::QueuedConnection);
+                if (sync->state != Sync::State::Posted)
+                    return; // cancelled by stop()
+                sync->state = Sync::State::Running;
+            }
+            sync->deliver(header, data);
+            std::lock_guard lock(sync->m);
+            sync->state = Sync::State::Done;
+            sync->cv.notify_all();
+        });
         std::unique_lock lock(sync->m);
         sync->cv.wait(lock, [&] {
             return sync->state == Sync::State::Done ||
@@ -87,8 +89,7 @@ void CaptureRunner::loop(std::shared_ptr<Sync> sync) {
     }
     if (!sync->stop.load()) {
         // Ended by itself: tell the owner on its thread.
-        QMetaObject::invokeMethod(
-            sync->owner, [this, sync, error] { finish(sync, error); }, Qt::QueuedConnection);
+        PostToOwner(sync->owner, [this, sync, error] { finish(sync, error); });
     }
 }
 

@@ -3,20 +3,41 @@
 // pcap_next_ex loop on its own std::thread that hands every frame either to
 // a handler on the same thread or, when thread-safe delivery is asked for,
 // to the owner's thread (the main thread) as a queued call that the capture
-// thread waits for. The open source is published through an atomic
-// shared_ptr so that any thread may send on it while the main thread closes
-// it.
+// thread waits for. The open source is published through a SharedSlot so that any thread may send
+// on it while the main thread closes it.
 
 #include "bridge/Pcap.h"
+#include "bridge/SharedSlot.h"
 
+#include <QMetaObject>
 #include <QObject>
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace tarn {
+
+// The lock that orders a call posted from a capture thread before its run on
+// the owner's thread. Qt's event queue orders them too, but with primitives
+// the thread sanitizer does not see; taking this lock around the post and at
+// the start of the call makes that order visible to it.
+std::mutex& PostLock();
+
+// Queues `f` to run on `owner`'s thread (dropped if the owner goes away).
+// Safe to call from any thread.
+template <class F> void PostToOwner(QObject* owner, F&& f) {
+    std::lock_guard lock(PostLock());
+    QMetaObject::invokeMethod(
+        owner,
+        [fn = std::forward<F>(f)]() mutable {
+            { std::lock_guard seen(PostLock()); }
+            fn();
+        },
+        Qt::QueuedConnection);
+}
 
 class CaptureRunner {
 public:
@@ -54,7 +75,7 @@ private:
     void loop(std::shared_ptr<Sync> sync);
     void finish(std::shared_ptr<Sync> sync, const QString& error);
 
-    std::atomic<std::shared_ptr<ICaptureSource>> source_;
+    SharedSlot<ICaptureSource> source_;
     std::shared_ptr<Sync> sync_;
     std::thread thread_;
 };

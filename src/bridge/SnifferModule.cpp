@@ -446,10 +446,9 @@ void TDataModule2::DHCPCaptureUDPData(TCustomSnoop* Sender, const pcap_pkthdr*,
     }
     const QString macText = QString::fromLatin1(text, sizeof text);
     if (!eligible) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, macText] { DhcpLog.append(QStringLiteral("IP Not Assign To ") + macText); },
-            Qt::QueuedConnection);
+        PostToOwner(this, [this, macText] {
+            DhcpLog.append(QStringLiteral("IP Not Assign To ") + macText);
+        });
         return;
     }
     // The transaction id and the first option lie inside the first 243
@@ -467,18 +466,15 @@ void TDataModule2::DHCPCaptureUDPData(TCustomSnoop* Sender, const pcap_pkthdr*,
     Sender->SendPacket(DhcpReply);
     // Steps that change the console list, the file and the log run on the
     // main thread, in the order of the requests.
-    QMetaObject::invokeMethod(
-        this,
-        [this, macText, x, y] {
-            if (!Ps2MacList.contains(macText)) {
-                if (AddPs2Mac(macText) && Hooks.AddToMacListBox)
-                    Hooks.AddToMacListBox(macText);
-            }
-            DhcpLog.append(QStringLiteral("Dhcp Assigned To ") + macText +
-                           QStringLiteral(" IP Assign 10.253.") + QString::number(x) +
-                           QLatin1Char('.') + QString::number(y));
-        },
-        Qt::QueuedConnection);
+    PostToOwner(this, [this, macText, x, y] {
+        if (!Ps2MacList.contains(macText)) {
+            if (AddPs2Mac(macText) && Hooks.AddToMacListBox)
+                Hooks.AddToMacListBox(macText);
+        }
+        DhcpLog.append(QStringLiteral("Dhcp Assigned To ") + macText +
+                       QStringLiteral(" IP Assign 10.253.") + QString::number(x) +
+                       QLatin1Char('.') + QString::number(y));
+    });
 }
 
 void TDataModule2::ArpCaptureARP(TCustomSnoop*, const pcap_pkthdr*, ETHERNET_HDR* EthernetHeader,

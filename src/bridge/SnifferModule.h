@@ -16,6 +16,7 @@
 
 #include "bridge/FrameTemplates.h"
 #include "bridge/Pcap.h"
+#include "bridge/SharedSlot.h"
 #include "bridge/Snoop.h"
 #include "common/WireHeaders.h"
 
@@ -186,7 +187,7 @@ private:
     void ChatLine(const QString& line);
 
     ICaptureBackend* backend_;
-    std::atomic<std::shared_ptr<TConsoleCollection>> consoles_;
+    SharedSlot<TConsoleCollection> consoles_;
     // Only the DHCP capture thread writes it.
     std::array<std::uint8_t, kDhcpReplySize> DhcpReply;
 };

@@ -167,8 +167,9 @@ TEST(CaptureComponents, OpenAndCloseErrors) {
         EXPECT_EQ(s.Error(), c.error);
         EXPECT_EQ(s.Active(), c.active);
         if (c.active) {
-            ASSERT_EQ(backend.opened().size(), 1u);
-            const auto& o = backend.opened()[0];
+            const auto opened = backend.opened();
+            ASSERT_EQ(opened.size(), 1u);
+            const auto& o = opened[0];
             EXPECT_EQ(o.Options.SnapLen, 1600);
             EXPECT_TRUE(o.Options.Promiscuous);
             EXPECT_TRUE(o.Options.Immediate);
