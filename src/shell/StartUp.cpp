@@ -10,6 +10,7 @@
 #include "community/BlockList.h"
 #include "community/Feedback2.h"
 #include "community/Ladder.h"
+#include "community/LoginGate.h"
 #include "community/PM.h"
 #include "community/clan.h"
 #include "community/friends.h"
@@ -135,6 +136,14 @@ void TStartUp::CreateForms() {
             QStringLiteral("Failed to initialize game traffic module! Do you have Winpcap "
                            "install and running?"),
             [&] { g.DataModule2 = own(new TDataModule2); });
+    // The login sends the console list, selects the saved adapter and starts
+    // the bridge timer through the bridge module.
+    if (TDataModule2* bridge = g.DataModule2) {
+        TLoginOwners& login = g.FormMain->LoginGate->Owners;
+        login.Ps2MacList = [bridge] { return bridge->Ps2MacList; };
+        login.ChangeAdapter = [bridge](const QString& name) { bridge->ChangeAdapter(name); };
+        login.EnableBridgeTimer = [bridge] { bridge->BridgeTimer->start(); };
+    }
 
     before(10);
     g.FormWebsite = own(new TFormWebsite);

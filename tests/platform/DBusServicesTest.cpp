@@ -15,9 +15,11 @@
 #include <QThread>
 #include <QVariantMap>
 
+#include <csignal>
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 using namespace tarn::platform;
@@ -122,6 +124,8 @@ protected:
             GTEST_SKIP() << "dbus-daemon is not installed";
         ASSERT_TRUE(dir.isValid());
         address = QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("bus"));
+        // The daemon goes with this process, however the test ends.
+        daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         daemon.start(QStringLiteral("dbus-daemon"),
                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
                       QStringLiteral("--nopidfile"), QStringLiteral("--print-address"),
@@ -140,8 +144,10 @@ protected:
             service->quit();
             service->wait();
         }
-        client.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("tarn-test-client"));
+        if (client) {
+            client.reset();
+            QDBusConnection::disconnectFromBus(QStringLiteral("tarn-test-client"));
+        }
         if (daemon.state() != QProcess::NotRunning) {
             daemon.kill();
             daemon.waitForFinished();

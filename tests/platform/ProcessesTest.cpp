@@ -140,7 +140,9 @@ TEST(Processes, RunProgramWithoutWaiting) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     // The program blocks on the pipe until we read it: RunProgram must have
     // returned without waiting for it to end.
-    ASSERT_TRUE(RunProgram(QStringLiteral("sh -c \"echo ok > '%1'\"").arg(fifo), false));
+    // (timeout: should this test die first, the program does not wait for ever)
+    ASSERT_TRUE(
+        RunProgram(QStringLiteral("timeout 120 sh -c \"echo ok > '%1'\"").arg(fifo), false));
     EXPECT_EQ(readFile(fifo), QByteArray("ok\n"));
 }
 
