@@ -692,16 +692,18 @@ std::vector<std::string> LobbyServer::Admin(const std::string& line, Clock::time
         const std::string who = arg(rest);
         if (who.empty() || rest.empty())
             return err("usage: notify USER|* TEXT");
+        // A plain datagram that starts with U+0006 reads as an encrypted one
+        // to the client, so notifications always travel encrypted.
         QString t = code(0x06, 0x01) + Q(rest);
         if (who == "*") {
             for (auto& [ep, c] : clients_)
-                SendPlain(*c, t);
+                SendEncrypted(*c, t);
             return ok;
         }
         Client* c = FindByName(Q(who));
         if (!c)
             return err("no lobby session for " + who);
-        SendPlain(*c, t);
+        SendEncrypted(*c, t);
         return ok;
     }
     if (cmd == "chatban" || cmd == "chatunban") {

@@ -317,6 +317,10 @@ int RunServer(const ServerConfig& config) {
     std::thread httpsThread([&] { https.listen_after_bind(); });
     std::thread httpThread([&] { http.listen_after_bind(); });
 
+    // stop() only reaches a server that is already listening.
+    for (int i = 0; i < 500 && !(https.is_running() && http.is_running()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
     if (!config.writeEndpoints.empty()) {
         std::ostringstream e;
         e << "WebHost=" << config.address << ":" << config.webPort << "\n"
