@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <deque>
 
 namespace tarn::gui {
@@ -9,6 +10,7 @@ namespace {
 struct Script {
     bool scripted = false;
     std::deque<Answer> answers;
+    std::deque<QString> inputs;
     QStringList shown;
 };
 
@@ -55,10 +57,27 @@ void ShowMessage(const QString& text) {
     box.exec();
 }
 
+QString InputBox(const QString& caption, const QString& prompt, const QString& defaultText) {
+    Script& s = script();
+    if (s.scripted) {
+        s.shown.append(caption + QStringLiteral(": ") + prompt);
+        if (s.inputs.empty())
+            return QString();
+        const QString text = s.inputs.front();
+        s.inputs.pop_front();
+        return text;
+    }
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : QString();
+}
+
 void setScripted(bool scripted) {
     Script& s = script();
     s.scripted = scripted;
     s.answers.clear();
+    s.inputs.clear();
     s.shown.clear();
 }
 
@@ -68,6 +87,10 @@ bool isScripted() {
 
 void setNextAnswer(Answer answer) {
     script().answers.push_back(answer);
+}
+
+void setNextInput(const QString& text) {
+    script().inputs.push_back(text);
 }
 
 QStringList takeShownTexts() {

@@ -19,10 +19,17 @@ Answer AskYesNo(const QString& text, QMessageBox::Icon icon = QMessageBox::Quest
 // Modal notice with an OK button.
 void ShowMessage(const QString& text);
 
+// Modal input box with OK and Cancel; the typed text on OK, an empty text on
+// Cancel. In scripted mode the caption and prompt are recorded (as
+// "caption: prompt") and the answer is the next one queued with
+// setNextInput (empty when none is queued).
+QString InputBox(const QString& caption, const QString& prompt, const QString& defaultText);
+
 // Test seam.
 void setScripted(bool scripted);
 bool isScripted();
 void setNextAnswer(Answer answer);
+void setNextInput(const QString& text);
 QStringList takeShownTexts(); // texts shown since the last call, oldest first
 
 } // namespace tarn::gui

@@ -48,8 +48,10 @@ void TForm1::FormCreate() {
         ApplyNewSettingsValues();
 
     // 5. Automatic login is possible when a password hash is saved.
-    if (TFormMain* main = Globals().FormMain)
+    if (TFormMain* main = Globals().FormMain) {
         main->LoginGate->UseSavedHash = !ClientSettings.passwordHash().isEmpty();
+        main->LoginGate->MachineId = MachineId(); // sent as "AuthCode"
+    }
 
     // 6-7. Chat text settings.
     ApplyChatTextDefaults();
