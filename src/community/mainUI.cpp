@@ -1,9 +1,15 @@
 #include "mainUI.h"
 
+#include "BlockList.h"
+#include "Ladder.h"
 #include "LoginGate.h"
+#include "PM.h"
+#include "clan.h"
 #include "common/ErrorLog.h"
 #include "common/Version.h"
+#include "friends.h"
 #include "gui/Dialogs.h"
+#include "gui/Registry.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -165,8 +171,47 @@ void TFormMain::ResetLoginRetry() {
 
 void TFormMain::ResetStatusAfterLogout() {
     Text1->setText(connectingText());
-    Text1->show();
     LoginGate->setRequestShown(false);
+}
+
+void TFormMain::SetCaptureEnabled(bool enabled) {
+    if (Bridge.setCaptureEnabled)
+        Bridge.setCaptureEnabled(enabled);
+}
+
+void TFormMain::CloseCap() {
+    if (Bridge.closeCap)
+        Bridge.closeCap();
+}
+
+void TFormMain::ChangeAdapter() {
+    if (Bridge.changeAdapter)
+        Bridge.changeAdapter();
+}
+
+void TFormMain::RemovePs2Mac(const QString& macHex) {
+    if (Bridge.removePs2Mac)
+        Bridge.removePs2Mac(macHex);
+}
+
+QString TFormMain::GameStatsGameName() {
+    return Bridge.gameName ? Bridge.gameName() : QString();
+}
+
+void TFormMain::DeactivateUdpGame() {
+    if (Bridge.deactivateUdpGame)
+        Bridge.deactivateUdpGame();
+}
+
+void TFormMain::CloseSessionWindows() {
+    const TGlobalRefs& g = Globals();
+    const std::initializer_list<QWidget*> windows = {g.PMForm, g.FormClan, g.FormLadder,
+                                                     g.FormBlockList, g.FormFriends};
+    for (QWidget* w : windows)
+        if (w)
+            w->close();
+    if (Bridge.closeOptionsWindow)
+        Bridge.closeOptionsWindow();
 }
 
 void TFormMain::StoreServerTag(const QString& tag) {
@@ -205,6 +250,7 @@ void TFormMain::setComboColorBox1(const QColor& color) {
 
 void TFormMain::showStatus(const QString& text) {
     Text1->setText(text);
+    Text1->show();
     RectangleStatus->setGeometry(centralWidget()->rect());
     RectangleStatus->show();
     RectangleStatus->raise();

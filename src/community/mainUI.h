@@ -102,6 +102,27 @@ public:
     };
     SettingsAccess Settings;
 
+    // How the window reaches the LAN bridge and the options dialog (wired by
+    // start-up once they exist; unset = nothing to do).
+    struct BridgeAccess {
+        std::function<void(bool)> setCaptureEnabled;
+        std::function<void()> closeCap;
+        std::function<void()> changeAdapter; // selects the saved AdapterName again
+        std::function<void(const QString&)> removePs2Mac;
+        std::function<QString()> gameName;
+        std::function<void()> deactivateUdpGame;
+        std::function<void()> closeOptionsWindow;
+    };
+    BridgeAccess Bridge;
+
+    void SetCaptureEnabled(bool enabled) override;
+    void CloseCap() override;
+    void ChangeAdapter() override;
+    void RemovePs2Mac(const QString& macHex) override;
+    QString GameStatsGameName() override;
+    void DeactivateUdpGame() override;
+    void CloseSessionWindows() override;
+
 signals:
     void closing();
 

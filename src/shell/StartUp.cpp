@@ -7,6 +7,7 @@
 #include "account.h"
 #include "bridge/PspAdHoc.h"
 #include "bridge/SnifferModule.h"
+#include "common/UdpSocket.h"
 #include "community/BlockList.h"
 #include "community/Feedback2.h"
 #include "community/Ladder.h"
@@ -136,6 +137,19 @@ void TStartUp::CreateForms() {
             QStringLiteral("Failed to initialize game traffic module! Do you have Winpcap "
                            "install and running?"),
             [&] { g.DataModule2 = own(new TDataModule2); });
+    // The lobby's commands and keep-alive reach the bridge through these.
+    if (TDataModule2* bridge = g.DataModule2) {
+        TFormMain::BridgeAccess& lobby = g.FormMain->Bridge;
+        lobby.setCaptureEnabled = [](bool on) { CaptureEnabled = on; };
+        lobby.closeCap = [bridge] { bridge->CloseCap(); };
+        lobby.changeAdapter = [bridge] { bridge->ChangeAdapter(ClientSettings.adapterName()); };
+        lobby.removePs2Mac = [bridge](const QString& mac) { bridge->RemovePs2Mac(mac); };
+        lobby.gameName = [bridge] { return bridge->GameStats.GameName; };
+        lobby.deactivateUdpGame = [bridge] {
+            if (bridge->UdpGame)
+                bridge->UdpGame->close();
+        };
+    }
     // The login sends the console list, selects the saved adapter and starts
     // the bridge timer through the bridge module.
     if (TDataModule2* bridge = g.DataModule2) {
@@ -157,6 +171,10 @@ void TStartUp::CreateForms() {
                            "sending email to ") +
                 SupportEmailAddress(),
             [&] { g.FormOptions = own(new TFormOptions); });
+    g.FormMain->Bridge.closeOptionsWindow = [] {
+        if (TFormOptions* options = Globals().FormOptions)
+            options->close();
+    };
 
     before(14);
     g.MPinstaller = own(new TMPinstaller);
