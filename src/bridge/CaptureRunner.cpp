@@ -119,6 +119,7 @@ bool CaptureRunner::stop() {
         }
         sync->cv.notify_all();
     }
+    sync->source->interrupt();
     if (sync->stopInDelivery) {
         std::thread t = std::move(thread_);
         sync_.reset();

@@ -33,6 +33,7 @@ struct PcapApi {
     void (*close)(pcap_t*) = nullptr;
     const char* (*lib_version)() = nullptr;
     int (*stats)(pcap_t*, pcap_stat*) = nullptr;
+    void (*breakloop)(pcap_t*) = nullptr;
 };
 
 template <class F> bool Bind(void* lib, const char* name, F& fn) {
@@ -64,7 +65,7 @@ const PcapApi& Api() {
             Bind(lib, "pcap_setfilter", a.setfilter) && Bind(lib, "pcap_geterr", a.geterr) &&
             Bind(lib, "pcap_next_ex", a.next_ex) && Bind(lib, "pcap_sendpacket", a.sendpacket) &&
             Bind(lib, "pcap_close", a.close) && Bind(lib, "pcap_lib_version", a.lib_version) &&
-            Bind(lib, "pcap_stats", a.stats);
+            Bind(lib, "pcap_stats", a.stats) && Bind(lib, "pcap_breakloop", a.breakloop);
         if (!ok)
             throw std::runtime_error("The capture library libpcap lacks a needed function");
         // The library stays loaded for the rest of the process.
@@ -111,6 +112,7 @@ public:
     int send(std::span<const std::uint8_t> frame) override {
         return Api().sendpacket(p_, frame.data(), static_cast<int>(frame.size()));
     }
+    void interrupt() override { Api().breakloop(p_); }
     QString errorText() const override {
         return error_.isEmpty() ? QString::fromLocal8Bit(Api().geterr(p_)) : error_;
     }
@@ -213,9 +215,13 @@ bool FakeCaptureSource::setFilter(const QString& expression, std::uint32_t) {
 
 int FakeCaptureSource::next(const pcap_pkthdr** header, const std::uint8_t** data) {
     std::unique_lock lock(m_);
-    if (queue_.empty() && !failRead_)
+    if (queue_.empty() && !failRead_ && !interrupted_)
         cv_.wait_for(lock, std::chrono::milliseconds(timeout_ > 0 ? timeout_ : 1),
-                     [this] { return !queue_.empty() || failRead_; });
+                     [this] { return !queue_.empty() || failRead_ || interrupted_; });
+    if (interrupted_) {
+        interrupted_ = false;
+        return kCaptureEnd;
+    }
     if (failRead_) {
         failRead_ = false;
         return kCaptureError;
@@ -242,6 +248,14 @@ int FakeCaptureSource::send(std::span<const std::uint8_t> frame) {
 
 QString FakeCaptureSource::errorText() const {
     return QStringLiteral("fake: syntax error in filter expression");
+}
+
+void FakeCaptureSource::interrupt() {
+    {
+        std::lock_guard lock(m_);
+        interrupted_ = true;
+    }
+    cv_.notify_one();
 }
 
 void FakeCaptureSource::push(std::vector<std::uint8_t> frame, std::uint32_t wireLength) {

@@ -64,6 +64,10 @@ public:
     // 0 when sent, negative when not.
     virtual int send(std::span<const std::uint8_t> frame) = 0;
     virtual QString errorText() const = 0;
+    // Any thread: makes a next() that waits return at once. The stop of a
+    // capture thread needs it: libpcap 1.10 on Linux keeps waiting past the
+    // read time-out until a frame comes.
+    virtual void interrupt() {}
 };
 
 class ICaptureBackend {
@@ -93,6 +97,7 @@ public:
     int next(const pcap_pkthdr** header, const std::uint8_t** data) override;
     int send(std::span<const std::uint8_t> frame) override;
     QString errorText() const override;
+    void interrupt() override;
 
     // Queues a frame; `wireLength` 0 means the frame's own size.
     void push(std::vector<std::uint8_t> frame, std::uint32_t wireLength = 0);
@@ -115,6 +120,7 @@ private:
     QString filter_;
     int timeout_;
     bool failRead_ = false;
+    bool interrupted_ = false;
     bool filterFails_ = false;
     bool sendFails_ = false;
 };

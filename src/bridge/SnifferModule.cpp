@@ -39,6 +39,12 @@ constexpr int kFrameBuffer = 1515; // TPacketData
 
 const QString kSilentFilter = QStringLiteral("ether src FFFEFF1a1a1a");
 
+// A field of a packed record as a value (a reference to it may be
+// misaligned).
+template <class T> T Copy(T v) {
+    return v;
+}
+
 // MacToStr into a fixed buffer, without allocating (capture threads).
 void MacText(const SNOOPMACADDRESS& mac, char out[13]) {
     static constexpr char hex[] = "0123456789ABCDEF";
@@ -387,23 +393,23 @@ void TDataModule2::GameTrafficCaptureUDPData(TCustomSnoop*, const pcap_pkthdr*,
     const ETHERNET_HDR& e = *EthernetHeader;
     w.bytes(e.Destination);
     w.bytes(e.Source);
-    w.record(e.Protocol);
+    w.record(Copy(e.Protocol));
     const IP_HDR& i = *IPHeader;
     w.u8(i.VerLen);
     w.u8(i.Service);
-    w.record(i.Length);
-    w.record(i.Ident);
-    w.record(i.FlagOff);
+    w.record(Copy(i.Length));
+    w.record(Copy(i.Ident));
+    w.record(Copy(i.FlagOff));
     w.u8(i.TimeLive);
     w.u8(i.Protocol);
-    w.record(i.Checksum);
-    w.record(i.Source);
-    w.record(i.Destination);
+    w.record(Copy(i.Checksum));
+    w.record(Copy(i.Source));
+    w.record(Copy(i.Destination));
     const UDP_HDR& u = *UDPHeader;
-    w.record(u.Source);
-    w.record(u.Destination);
-    w.record(u.Length);
-    w.record(u.Checksum);
+    w.record(Copy(u.Source));
+    w.record(Copy(u.Destination));
+    w.record(Copy(u.Length));
+    w.record(Copy(u.Checksum));
     w.bytes(std::span<const std::uint8_t>(UDPData, static_cast<std::size_t>(UDPDataLength)));
     if (!w.ok())
         return;
@@ -494,16 +500,16 @@ void TDataModule2::ArpCaptureARP(TCustomSnoop*, const pcap_pkthdr*, ETHERNET_HDR
     const ETHERNET_HDR& e = *EthernetHeader;
     w.bytes(e.Destination);
     w.bytes(e.Source);
-    w.record(e.Protocol);
-    w.record(a.HardwareType);
-    w.record(a.ProtocolType);
+    w.record(Copy(e.Protocol));
+    w.record(Copy(a.HardwareType));
+    w.record(Copy(a.ProtocolType));
     w.u8(a.HLen);
     w.u8(a.PLen);
-    w.record(a.Operation);
+    w.record(Copy(a.Operation));
     w.bytes(a.SenderHA);
-    w.record(a.SenderIP);
+    w.record(Copy(a.SenderIP));
     w.bytes(a.TargetHA);
-    w.record(a.TargetIP);
+    w.record(Copy(a.TargetIP));
     TConsoleInfo& slot = table->lookupByAddress(a.SenderIP);
     SendToRelay(slot, frame);
     slot.ArpCount.fetch_add(1, std::memory_order_relaxed);
