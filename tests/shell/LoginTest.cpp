@@ -15,16 +15,21 @@
 #include "lobby/LobbyCipher.h"
 #include "shell/AutoUpdate.h"
 #include "shell/ClientSettings.h"
+#include "shell/Styles.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTabWidget>
 #include <QTcpSocket>
 #include <QTest>
@@ -519,6 +524,51 @@ TEST_F(LoginTest, PasswordResetPostsThroughTheHttpsModule) {
               (QStringList{"Password Reset: Type in your email address registry with this account "
                            "in order to reset your password.",
                            "A reset link was sent."}));
+}
+
+// The gate and the two overlays as a person sees them, in the default style.
+// With TARN_SCREENSHOT_DIR set the pictures are written there (docs/ keeps
+// them for the README; run under Xvfb with QT_QPA_PLATFORM=xcb).
+TEST_F(LoginTest, GateAndOverlaysRender) {
+    start(94);
+    ASSERT_TRUE(styles::ApplyApplicationStyle(QStringLiteral("Transparent")));
+    main_->setComboColorBox1(QColor::fromRgba(styles::AccentColor(QStringLiteral("Transparent"))));
+    main_->resize(900, 620);
+    main_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main_.get()));
+    typeLogin(QStringLiteral("Rex"), QStringLiteral("secret"));
+    gate_->CheckBoxAutoLogin->setChecked(true);
+    const QString dir = qEnvironmentVariable("TARN_SCREENSHOT_DIR");
+
+    const QImage idle = main_->grab().toImage();
+    gate_->setRequestShown(true);
+    const QImage request = main_->grab().toImage();
+    gate_->setRequestShown(false);
+    gate_->hide();
+    main_->showStatus(TFormMain::connectingText());
+    const QImage connecting = main_->grab().toImage();
+
+    const std::pair<const char*, const QImage*> shots[] = {
+        {"login-gate.png", &idle},
+        {"login-request.png", &request},
+        {"login-connecting.png", &connecting},
+    };
+    for (const auto& [name, image] : shots) {
+        ASSERT_FALSE(image->isNull()) << name;
+        // Not a blank picture: the controls and texts leave many colours.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image->height(); y += 4) {
+            for (int x = 0; x < image->width(); x += 4)
+                colours.insert(image->pixel(x, y));
+        }
+        EXPECT_GT(colours.size(), 3) << name;
+        if (!dir.isEmpty()) {
+            EXPECT_TRUE(image->save(dir + QLatin1Char('/') + QLatin1String(name))) << name;
+        }
+    }
+    EXPECT_NE(idle, connecting);
+    qApp->setStyleSheet(QString());
+    qApp->setPalette(QPalette());
 }
 
 // ---- Against the reference service ----
