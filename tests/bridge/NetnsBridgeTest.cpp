@@ -19,6 +19,14 @@
 using namespace tarn;
 using namespace tarn::test;
 
+#if defined(__SANITIZE_THREAD__)
+// The test starts consolesim and ip (fork + exec) while capture threads run;
+// the child only execs, which the thread sanitizer allows when told so.
+extern "C" const char* __tsan_default_options() {
+    return "die_after_fork=0";
+}
+#endif
+
 namespace {
 
 const QString kCaRelay = QStringLiteral("127.0.0.71");
