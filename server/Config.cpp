@@ -143,7 +143,9 @@ command per line; each command is answered by one line starting "OK" or
   capture USER off|on|pause    capture switch (commands 1, 2, 9)
   address USER SUB IP          server address change, SUB 1..6 (operation 20)
   reauth USER                  ask for re-authentication (operation 7)
-  expire USER                  expire the session (operation 5)
+  expire USER                  void the session's token and ask for
+                               re-authentication; the client's answer is met
+                               with "session expired" (operation 5)
   servertag USER TAG           set the ServerTag (command 5, up to 8 characters)
   removemac USER HEX12         remove a paired console (command 6)
   adapters USER                ask for the adapter list (command 7)

@@ -362,6 +362,10 @@ void LobbyServer::HandleHello(const Endpoint& from, const QString& text, Clock::
             t += QChar(0x05);
             t += QChar(0x01);
             SendPlain(*c, t);
+            if (!sessions_.Find(c->login.token)) {
+                Log("lobby session of " + c->login.user + " expired");
+                Drop(c);
+            }
         }
         return;
     }
@@ -734,13 +738,17 @@ std::vector<std::string> LobbyServer::Admin(const std::string& line, Clock::time
         return encryptedTo(who, code(0x14, static_cast<char16_t>(sub[0] - '0')) + Q(ip));
     }
     if (cmd == "reauth" || cmd == "expire") {
+        // The client honours "session expired" (5) only while it waits for
+        // the answer to a re-authentication (7). Expiring therefore voids
+        // the token and asks for re-authentication; the hello with the void
+        // token is answered with 5 and the session ends.
         const std::string who = arg(rest);
         Client* c = FindByName(Q(who));
         if (!c)
             return err("no lobby session for " + who);
-        SendPlain(*c, code(cmd == "reauth" ? 0x07 : 0x05, 0x01));
         if (cmd == "expire")
             sessions_.Remove(c->login.token);
+        SendPlain(*c, code(0x07, 0x01));
         return ok;
     }
     if (cmd == "servertag") {

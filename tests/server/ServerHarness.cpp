@@ -30,18 +30,12 @@ ServerProcess::~ServerProcess() {
 
 bool ServerProcess::Start() {
     output_.clear();
-    QStringList args{"--address",
-                     QString::fromStdString(address),
-                     "--web-port",
-                     QString::number(webPort),
-                     "--http-port",
-                     QString::number(httpPort),
-                     "--dns-port",
-                     QString::number(dnsPort),
-                     "--state",
-                     QString::fromStdString(stateDir),
-                     "--pbkdf2-iterations",
-                     "2000"};
+    QStringList args{"--address", QString::fromStdString(address), "--web-port",
+                     QString::number(webPort), "--http-port", QString::number(httpPort),
+                     "--dns-port", QString::number(dnsPort), "--state",
+                     QString::fromStdString(stateDir), "--pbkdf2-iterations", "2000",
+                     // Leave 127.0.0.1:40000 to whoever else needs it.
+                     "--object-address", QString::fromStdString(address)};
     for (const std::string& e : extra_)
         args << QString::fromStdString(e);
     proc_.start(QStringLiteral(TARN_SERVER_BIN), args);

@@ -3,6 +3,7 @@
 // the tests run side by side with the fixed protocol ports.
 #include "ServerHarness.h"
 
+#include "Files.h"
 #include "lobby/LobbyCipher.h"
 
 #include <gtest/gtest.h>
@@ -490,6 +491,8 @@ TEST_F(ServerTest, AdminCommandsRoomListAndObjectServer) {
     }
     EXPECT_EQ(S().Admin("reauth hank").back(), "OK");
     EXPECT_EQ(hank.Next(), Msg({0x07, 0x01}));
+    EXPECT_EQ(S().Admin("tick hank 5").back(), "OK");
+    EXPECT_EQ(hank.Next(), Msg({0x0D, 0x01, 0x01, 0x05}));
     EXPECT_EQ(S().Admin("address hank 7 10.1.2.3").back().substr(0, 3), "ERR");
     EXPECT_EQ(S().Admin("notify nobody hi").back().substr(0, 3), "ERR");
     EXPECT_EQ(S().Admin("frobnicate").back().substr(0, 3), "ERR");
@@ -575,6 +578,69 @@ TEST_F(ServerTest, HostileDatagramsLeaveTheServiceWorking) {
     jack.Plain(Msg({0x08}, "jack"));
     EXPECT_EQ(jack.Next(), Msg({0x08, 0x01}));
     EXPECT_EQ(LogIn(S(), "jack", "pw").fields[0], "RC:SUSS");
+}
+
+TEST_F(ServerTest, ExpiredSessionEndsAtTheReauthentication) {
+    StartOn(9);
+    const LoginResult l = Register(S(), "kate", "pw");
+    LobbyClient kate(S(), l, "kate");
+    kate.Hello();
+    ASSERT_EQ(kate.Next(), Msg({0x08, 0x01}));
+    EXPECT_EQ(S().Admin("expire kate").back(), "OK");
+    EXPECT_EQ(kate.Next(), Msg({0x07, 0x01}));
+    // The client's answer to operation 7.
+    kate.Plain(Msg({0x05, 0x01, 0x60, u'W'}, ";kate;" + QString::fromStdString(l.token) + ";"));
+    EXPECT_EQ(kate.Next(), Msg({0x05, 0x01}));
+    EXPECT_EQ(S().Admin("sessions").back(), "OK 0");
+    // The old token cannot open a new session either.
+    kate.Hello();
+    kate.Plain(Msg({0x08}, "kate"));
+    const LoginResult again = LogIn(S(), "kate", "pw");
+    LobbyClient fresh(S(), again, "kate");
+    fresh.Hello();
+    EXPECT_EQ(fresh.Next(), Msg({0x08, 0x01}));
+    EXPECT_FALSE(kate.peer.Recv(200)) << "nothing reached the expired socket";
+}
+
+TEST_F(ServerTest, PlainHttpServesTheMainWebHostFiles) {
+    QTemporaryDir out;
+    const std::string endpoints = out.path().toStdString() + "/Endpoints.txt";
+    StartOn(10, {"--write-endpoints", endpoints});
+    QFile f(QString::fromStdString(endpoints));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    const std::string a = S().address;
+    EXPECT_TRUE(text.contains(QString::fromStdString("WebHost=" + a + ":18443\n")));
+    EXPECT_TRUE(text.contains(QString::fromStdString("MainWebHost=" + a + ":18080\n")));
+    EXPECT_TRUE(text.contains("LobbyHost=lobby.tarn.test\n"));
+
+    const WebReply zip = GetHttp(S(), "/PCSX2/usbmaps.zip");
+    EXPECT_EQ(zip.status, 200);
+    EXPECT_TRUE(
+        text.contains(QString::fromStdString("UsbMapsMd5=" + tarn::server::Md5Hex(zip.body))));
+    EXPECT_EQ(zip.body.substr(0, 4), "PK\x03\x04");
+
+    for (const char* game : {"SOCOM3", "SOCOMCA"})
+        for (const char* file : tarn::server::kRunFileNames) {
+            const WebReply r = GetHttp(S(), std::string("/") + game + "/RUN/" + file);
+            EXPECT_EQ(r.status, 200) << game << file;
+            EXPECT_EQ(r.body, tarn::server::MapPackFile(game, file));
+        }
+    EXPECT_EQ(GetHttp(S(), "/SOCOM3/RUN/NOSUCH.ZAR").status, 404);
+
+    EXPECT_EQ(S().Admin("mapstat Sandstorm|66|90|12/5/2026").back(), "OK");
+    const WebReply pack = GetHttp(S(), "/map_statistics.pack");
+    EXPECT_EQ(pack.status, 200);
+    EXPECT_EQ(pack.body.substr(0, 4), std::string("\x04\x00\x00\x00", 4));
+    const std::string row = std::string("\x09Sandstorm\x42\x5a\x00\x00\x00\x09", 16) + "12/5/2026";
+    EXPECT_NE(pack.body.find(row), std::string::npos);
+
+    for (const char* path :
+         {"/update.txt", "/TARN.exe", "/donate.php", "/AdHocSetupGuide.php", "/"}) {
+        const WebReply r = GetHttp(S(), path);
+        EXPECT_EQ(r.status, 200) << path;
+        EXPECT_FALSE(r.body.empty()) << path;
+    }
 }
 
 } // namespace
