@@ -61,8 +61,7 @@ void Dispatcher::Dispatch(const QString& T, const QByteArray& raw, bool encrypte
     // overlay and (re)joins the shown room.
     if (ops_.IsStatusVisible()) {
         ops_.HideStatusAndGate();
-        s_.DataToSend(QString(QChar(0x02)) + QChar(static_cast<char16_t>(s_.MyChatRoom)) +
-                      s_.CurrentUser);
+        s_.DataToSend(s_.RoomJoinMessage());
     }
 
     if (code > 0x15)

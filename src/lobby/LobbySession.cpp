@@ -158,6 +158,18 @@ void TLobbySession::dispatch(const QString& text, const QByteArray& raw, bool en
     Dispatcher(*this, ops_).Dispatch(text, raw, encrypted);
 }
 
+QString TLobbySession::HelloMessage() const {
+    return QChar(0x05) + QLatin1Char(';') + CurrentUser + QLatin1Char(';') + LoginInfo.Ssid +
+           QLatin1Char(';');
+}
+
+QString TLobbySession::RoomJoinMessage(bool withName) const {
+    QString text = QString(QChar(0x02)) + QChar(static_cast<char16_t>(MyChatRoom));
+    if (withName)
+        text += CurrentUser;
+    return text;
+}
+
 // ---- Keep-alive and logout ----
 
 void TLobbySession::Timer1Timer() {
@@ -190,9 +202,8 @@ void TLobbySession::Timer1Timer() {
     send(QChar(0x08) + CurrentUser);
     ++MissedKeepAlives;
     if (MissedKeepAlives > 3) {
-        send(QChar(0x05) + QLatin1Char(';') + CurrentUser + QLatin1Char(';') + LoginInfo.Ssid +
-             QLatin1Char(';'));
-        send(QString(QChar(0x02)) + QChar(static_cast<char16_t>(MyChatRoom)));
+        send(HelloMessage());
+        send(RoomJoinMessage(false));
     }
     if (MissedKeepAlives > 4 && UsingIPOverride && !DnsFallbackDone) {
         // Tried once per run, whatever the outcome.
@@ -248,7 +259,7 @@ void TLobbySession::logout() {
     // closed socket and is dropped.
     MyChatRoom = 3;
     ops_.RebuildRoomViews();
-    sendBestEffort(QString(QChar(0x02)) + QChar(static_cast<char16_t>(MyChatRoom)) + CurrentUser);
+    sendBestEffort(RoomJoinMessage());
     // 11.
     ops_.ResetStatusAfterLogout();
 }

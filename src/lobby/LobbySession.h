@@ -119,6 +119,13 @@ public:
     // answer came.
     void DNSLookUP(QString& address);
 
+    // ---- Outbound texts composed here ----
+    // Hello / re-authentication: U+0005 ";" CurrentUser ";" Ssid ";".
+    QString HelloMessage() const;
+    // Room join: U+0002, the room character of MyChatRoom and, unless the
+    // keep-alive re-joins, CurrentUser.
+    QString RoomJoinMessage(bool withName = true) const;
+
     // ---- Keep-alive and logout ----
     void Timer1Timer();
     void logout();
