@@ -556,6 +556,14 @@ void TLoginGate::NetHTTPRequest1RequestError(const TTransportError& error) {
                 setWebBaseURL(FallbackWebBaseURL(fallback));
                 ++FallbackRetries;
                 ButtonSubmitClick();
+                if (requestPending())
+                    return;
+                // The checks refused the retry (the fields were changed while
+                // the request was under way): end the request state instead
+                // of leaving the gate waiting for nothing.
+                setWebBaseURL(Endpoints().webBaseUrl());
+                FallbackRetries = 0;
+                showConnectionError();
                 return;
             }
             setWebBaseURL(Endpoints().webBaseUrl());

@@ -275,7 +275,7 @@ TEST_F(LoginTest, RefusalsShowTheServersText) {
         submit();
         EXPECT_EQ(gate_->LabelHttpResponse->text(), c.shown) << c.body.constData();
         EXPECT_TRUE(gate_->ButtonSubmit->isEnabled());
-        EXPECT_FALSE(gate_->RectangleLogInStatus->isVisible());
+        EXPECT_TRUE(gate_->RectangleLogInStatus->isHidden());
         EXPECT_FALSE(main_->IsLoggedIn());
         EXPECT_FALSE(gate_->isHidden());
     }
@@ -394,7 +394,7 @@ TEST_F(LoginTest, UpdateRequiredHidesTheMainWindowAndShowsTheUpdater) {
     EXPECT_FALSE(main_->isVisible());
     EXPECT_TRUE(update.isVisible());
     EXPECT_FALSE(main_->IsLoggedIn());
-    EXPECT_FALSE(gate_->RectangleLogInStatus->isVisible());
+    EXPECT_TRUE(gate_->RectangleLogInStatus->isHidden());
 }
 
 TEST_F(LoginTest, TransportFailureRetriesOnceAgainstTheFallbackBase) {
@@ -416,7 +416,21 @@ TEST_F(LoginTest, TransportFailureRetriesOnceAgainstTheFallbackBase) {
     EXPECT_EQ(gate_->FallbackRetries, 0);
     EXPECT_TRUE(gate_->LoginAborted);
     EXPECT_TRUE(gate_->ButtonSubmit->isEnabled());
-    EXPECT_FALSE(gate_->RectangleLogInStatus->isVisible());
+    EXPECT_TRUE(gate_->RectangleLogInStatus->isHidden());
+
+    // A retry that the input checks refuse (the name was cleared while the
+    // request was under way) ends the request state too.
+    main_->WebBaseURL = base;
+    const int sent = gate_->requestsSent();
+    gate_->ButtonSubmitClick();
+    gate_->EditUsername->clear();
+    EXPECT_TRUE(waitFor([&] { return gate_->ButtonSubmit->isEnabled(); }));
+    EXPECT_EQ(gate_->requestsSent(), sent + 1);
+    EXPECT_EQ(gate_->LabelHttpResponse->text(), "Connection Error!");
+    EXPECT_TRUE(gate_->RectangleLogInStatus->isHidden());
+    EXPECT_EQ(main_->WebBaseURL, Endpoints().webBaseUrl());
+    EXPECT_EQ(gate_->FallbackRetries, 0);
+    gate_->EditUsername->setText("Rex");
 
     // Without a valid fallback address there is no retry.
     const struct { QString fallback; } noRetry[] = {{""}, {"300.1.1.1"}, {"host.name"}};
