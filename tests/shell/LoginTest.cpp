@@ -597,7 +597,7 @@ public:
         process_.setArguments({"--address", address, "--web-port", QString::number(webPort),
                                "--http-port", QString::number(webPort + 1), "--dns-port",
                                QString::number(webPort + 2), "--state", stateDir,
-                               "--pbkdf2-iterations", "1000"});
+                               "--object-address", address, "--pbkdf2-iterations", "1000"});
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
         if (!process_.waitForStarted(10000))
