@@ -157,6 +157,15 @@ void TStartUp::CreateForms() {
         login.Ps2MacList = [bridge] { return bridge->Ps2MacList; };
         login.ChangeAdapter = [bridge](const QString& name) { bridge->ChangeAdapter(name); };
         login.EnableBridgeTimer = [bridge] { bridge->BridgeTimer->start(); };
+        // The PSP adapter goes by its position in the bridge's device list.
+        if (TPspAdHocModule* psp = g.PspAdHocModule) {
+            login.PSPAdapterChange = [bridge, psp](const QString& name) {
+                const int position =
+                    bridge->GameTraffic ? bridge->GameTraffic->AdapterNames().indexOf(name) : -1;
+                if (position >= 0)
+                    psp->PSPAdapterChange(position);
+            };
+        }
     }
 
     before(10);
