@@ -29,7 +29,7 @@ TEST(LobbyFields, ClosingSeparatorRule) {
 }
 
 TEST(LobbyDispatch, FirstMessageHidesTheOverlayAndJoinsTheRoomOnce) {
-    Lobby lobby(QStringLiteral("127.0.0.61"));
+    Lobby lobby(QStringLiteral("127.3.0.61"));
     lobby.ops.statusVisible = true;
     lobby.inboundText(ctl(0x10));             // a code that does nothing
     lobby.inboundText(ctl(0x08) + ctl(0x01)); // keep-alive answer
@@ -46,7 +46,7 @@ TEST(LobbyDispatch, FirstMessageHidesTheOverlayAndJoinsTheRoomOnce) {
 }
 
 TEST(LobbyDispatch, ChatLines) {
-    Lobby lobby(QStringLiteral("127.0.0.62"));
+    Lobby lobby(QStringLiteral("127.3.0.62"));
     RecordingOps& ops = lobby.ops;
     ops.blocked.insert(QStringLiteral("Troll"));
     struct Case {
@@ -82,7 +82,7 @@ TEST(LobbyDispatch, ChatLines) {
 }
 
 TEST(LobbyDispatch, UserStateAndBatch) {
-    Lobby lobby(QStringLiteral("127.0.0.63"));
+    Lobby lobby(QStringLiteral("127.3.0.63"));
     RecordingOps& ops = lobby.ops;
     TUserTable& users = lobby.session.Users;
 
@@ -135,7 +135,7 @@ TEST(LobbyDispatch, UserStateAndBatch) {
 }
 
 TEST(LobbyDispatch, ReauthenticationIsAnsweredThreeTimesAndExpiryNeedsIt) {
-    Lobby lobby(QStringLiteral("127.0.0.64"));
+    Lobby lobby(QStringLiteral("127.3.0.64"));
     TLobbySession& s = lobby.session;
     lobby.inboundText(ctl(5) + "x"); // no re-authentication asked: ignored
     EXPECT_TRUE(s.IsLoggedIn);
@@ -159,7 +159,7 @@ TEST(LobbyDispatch, ReauthenticationIsAnsweredThreeTimesAndExpiryNeedsIt) {
 }
 
 TEST(LobbyDispatch, ServerAddressesChangeOnlyWhenEncryptedAndValid) {
-    Lobby lobby(QStringLiteral("127.0.0.65"));
+    Lobby lobby(QStringLiteral("127.3.0.65"));
     TServerAddresses& a = lobby.session.Addresses();
     const TServerAddresses before = a;
     lobby.inboundText(ctl(0x14) + ctl(4) + "10.1.1.1");       // plain
@@ -181,17 +181,17 @@ TEST(LobbyDispatch, ServerAddressesChangeOnlyWhenEncryptedAndValid) {
     EXPECT_EQ(lobby.ops.named("StoreFallbackWebIP"), QStringList{"StoreFallbackWebIP:10.0.0.5"});
     EXPECT_EQ(lobby.session.WebBaseURL, QStringLiteral("10.0.0.6"));
     EXPECT_EQ(a.LobbyServerIP, before.LobbyServerIP);
-    lobby.inboundEncrypted(ctl(0x14) + ctl(4) + "127.0.0.66");
-    EXPECT_EQ(a.LobbyServerIP, QStringLiteral("127.0.0.66"));
-    EXPECT_EQ(a.S2ServerIP, QStringLiteral("127.0.0.66"));
-    // Now only 127.0.0.66 is heard.
+    lobby.inboundEncrypted(ctl(0x14) + ctl(4) + "127.3.0.66");
+    EXPECT_EQ(a.LobbyServerIP, QStringLiteral("127.3.0.66"));
+    EXPECT_EQ(a.S2ServerIP, QStringLiteral("127.3.0.66"));
+    // Now only 127.3.0.66 is heard.
     lobby.ops.calls.clear();
     lobby.inboundEncrypted(ctl(6) + "xlost");
     EXPECT_TRUE(lobby.ops.calls.isEmpty());
 }
 
 TEST(LobbyDispatch, CommandsActOnlyWhenEncrypted) {
-    Lobby lobby(QStringLiteral("127.0.0.67"));
+    Lobby lobby(QStringLiteral("127.3.0.67"));
     RecordingOps& ops = lobby.ops;
     TLobbySession& s = lobby.session;
     ops.adapters = QStringList{"eth0", "wlan0"};
@@ -232,7 +232,7 @@ TEST(LobbyDispatch, CommandsActOnlyWhenEncrypted) {
 }
 
 TEST(LobbyDispatch, OtherOperations) {
-    Lobby lobby(QStringLiteral("127.0.0.68"));
+    Lobby lobby(QStringLiteral("127.3.0.68"));
     RecordingOps& ops = lobby.ops;
     ops.blocked.insert(QStringLiteral("Troll"));
     lobby.session.Users.UserUpdate(QStringLiteral("Eve"), 3, QLatin1Char('M'), 1);
@@ -277,7 +277,7 @@ TEST(LobbyDispatch, OtherOperations) {
 }
 
 TEST(LobbyDispatch, TickRequestsAndKeepAliveAnswer) {
-    Lobby lobby(QStringLiteral("127.0.0.69"));
+    Lobby lobby(QStringLiteral("127.3.0.69"));
     TLobbySession& s = lobby.session;
     lobby.inboundText(ctl(0x0D) + "x" + "a7");
     lobby.inboundText(ctl(0x0D) + "x" + "a"); // no tick number: ignored

@@ -23,13 +23,13 @@ TEST(Endpoints, FileOverridesKnownKeysAndIgnoresTheRest) {
                                          "=orphan value\n"
                                          "SupportEmail=\n"
                                          "UsbMapsMd5=5C2F\n"
-                                         "DnsServer=127.0.0.9:5353\n"));
+                                         "DnsServer=127.3.0.9:5353\n"));
     EXPECT_EQ(t.webBaseUrl(), QStringLiteral("https://127.0.0.1:8443"));
     EXPECT_EQ(t.mainWebUrl(), QStringLiteral("http://127.0.0.1:8080"));
     EXPECT_EQ(t.LobbyHost, QStringLiteral("lobby.example"));
     EXPECT_EQ(t.SupportEmail, TEndpoints().SupportEmail); // empty value ignored
     EXPECT_EQ(t.UsbMapsMd5, QStringLiteral("5C2F"));
-    EXPECT_EQ(t.DnsServer, QStringLiteral("127.0.0.9"));
+    EXPECT_EQ(t.DnsServer, QStringLiteral("127.3.0.9"));
     EXPECT_EQ(t.DnsPort, 5353);
     EXPECT_EQ(TEndpoints::fallbackWebUrl("10.0.0.1"), QStringLiteral("https://10.0.0.1:94"));
 }
@@ -40,9 +40,9 @@ TEST(Endpoints, DnsServerForms) {
         const char* host;
         int port;
     } cases[] = {
-        {"127.0.0.7", "127.0.0.7", 53}, {"127.0.0.7:1053", "127.0.0.7", 1053},
-        {"127.0.0.7:0", "8.8.8.8", 53}, {"127.0.0.7:70000", "8.8.8.8", 53},
-        {"127.0.0.7:x", "8.8.8.8", 53}, {":53", "8.8.8.8", 53},
+        {"127.3.0.7", "127.3.0.7", 53}, {"127.3.0.7:1053", "127.3.0.7", 1053},
+        {"127.3.0.7:0", "8.8.8.8", 53}, {"127.3.0.7:70000", "8.8.8.8", 53},
+        {"127.3.0.7:x", "8.8.8.8", 53}, {":53", "8.8.8.8", 53},
         {"a:b:53", "8.8.8.8", 53},
     };
     for (const auto& c : cases) {
@@ -131,16 +131,16 @@ TEST(DnsCodec, HostileAnswersAreReadWithinBounds) {
 }
 
 TEST(DnsResolver, AsksTheGivenServerAndTakesItsAnswer) {
-    DnsResponder dns(QStringLiteral("127.0.0.31"), 5353, QStringLiteral("127.0.0.77"));
+    DnsResponder dns(QStringLiteral("127.3.0.31"), 5353, QStringLiteral("127.3.0.77"));
     ASSERT_TRUE(dns.ok);
-    DnsResult r = ResolveARecord("127.0.0.31", 5353, "lobby.tarn.test", 5000);
+    DnsResult r = ResolveARecord("127.3.0.31", 5353, "lobby.tarn.test", 5000);
     ASSERT_EQ(r.status, DnsResult::Answered) << r.error.toStdString();
-    EXPECT_EQ(r.address.value_or(QString()), QStringLiteral("127.0.0.77"));
+    EXPECT_EQ(r.address.value_or(QString()), QStringLiteral("127.3.0.77"));
     EXPECT_EQ(dns.queries(), 1);
 
-    DnsResponder empty(QStringLiteral("127.0.0.32"), 5353, QString());
+    DnsResponder empty(QStringLiteral("127.3.0.32"), 5353, QString());
     ASSERT_TRUE(empty.ok);
-    r = ResolveARecord("127.0.0.32", 5353, "lobby.tarn.test", 5000);
+    r = ResolveARecord("127.3.0.32", 5353, "lobby.tarn.test", 5000);
     EXPECT_EQ(r.status, DnsResult::Answered);
     EXPECT_FALSE(r.address.has_value());
 
@@ -151,9 +151,9 @@ TEST(DnsResolver, AsksTheGivenServerAndTakesItsAnswer) {
 
 TEST(DnsResolver, GivesUpAfterTheWait) {
     // A bound socket that never answers.
-    Peer silent(QStringLiteral("127.0.0.33"), 5353);
+    Peer silent(QStringLiteral("127.3.0.33"), 5353);
     ASSERT_TRUE(silent.bound);
-    const DnsResult r = ResolveARecord("127.0.0.33", 5353, "lobby.tarn.test", 200);
+    const DnsResult r = ResolveARecord("127.3.0.33", 5353, "lobby.tarn.test", 200);
     EXPECT_EQ(r.status, DnsResult::TimedOut);
 }
 

@@ -18,10 +18,10 @@ QByteArray rejoin() {
 }
 
 TEST(KeepAlive, TimelineWithoutAnswersFromANormalExchange) {
-    DnsResponder dns(QStringLiteral("127.0.0.81"), 5353, QStringLiteral("127.0.0.82"));
+    DnsResponder dns(QStringLiteral("127.3.0.81"), 5353, QStringLiteral("127.3.0.82"));
     ASSERT_TRUE(dns.ok);
-    Lobby lobby(QStringLiteral("127.0.0.81"));
-    Peer dnsLobby(QStringLiteral("127.0.0.82"), 30022);
+    Lobby lobby(QStringLiteral("127.3.0.81"));
+    Peer dnsLobby(QStringLiteral("127.3.0.82"), 30022);
     TLobbySession& s = lobby.session;
     RecordingOps& ops = lobby.ops;
     ASSERT_TRUE(s.UsingIPOverride);
@@ -40,7 +40,7 @@ TEST(KeepAlive, TimelineWithoutAnswersFromANormalExchange) {
     EXPECT_EQ(lobby.sent(3), again);
     EXPECT_EQ(dns.queries(), 1);
     EXPECT_TRUE(s.DnsFallbackDone);
-    EXPECT_EQ(s.Addresses().LobbyServerIP, QStringLiteral("127.0.0.82"));
+    EXPECT_EQ(s.Addresses().LobbyServerIP, QStringLiteral("127.3.0.82"));
     EXPECT_TRUE(ops.named("ShowLostConnection").isEmpty());
     s.Timer1Timer(); // 6: the overlay, once
     dnsLobby.waitFor(3);
@@ -61,7 +61,7 @@ TEST(KeepAlive, TimelineWithoutAnswersFromANormalExchange) {
 }
 
 TEST(KeepAlive, RightAfterLoginASilentServerEndsTheSessionOnTheThirdTick) {
-    Lobby lobby(QStringLiteral("127.0.0.83"));
+    Lobby lobby(QStringLiteral("127.3.0.83"));
     TLobbySession& s = lobby.session;
     s.LobbyIPOverride.clear();
     s.UsingIPOverride = false;
@@ -75,7 +75,7 @@ TEST(KeepAlive, RightAfterLoginASilentServerEndsTheSessionOnTheThirdTick) {
 }
 
 TEST(KeepAlive, AnswersKeepTheSessionAndRemoveTheOverlay) {
-    Lobby lobby(QStringLiteral("127.0.0.84"));
+    Lobby lobby(QStringLiteral("127.3.0.84"));
     TLobbySession& s = lobby.session;
     RecordingOps& ops = lobby.ops;
     ops.gameName = QStringLiteral("Room 7");
@@ -105,9 +105,9 @@ TEST(KeepAlive, AnswersKeepTheSessionAndRemoveTheOverlay) {
 }
 
 TEST(KeepAlive, DnsFallbackHappensOnceAndDoesNotSwitchBack) {
-    DnsResponder dns(QStringLiteral("127.0.0.85"), 5353, QString()); // no A record
+    DnsResponder dns(QStringLiteral("127.3.0.85"), 5353, QString()); // no A record
     ASSERT_TRUE(dns.ok);
-    Lobby lobby(QStringLiteral("127.0.0.85"));
+    Lobby lobby(QStringLiteral("127.3.0.85"));
     TLobbySession& s = lobby.session;
     s.MissedKeepAlives = 4;
     s.Timer1Timer(); // 5: fallback, no A record: no address at all
@@ -127,11 +127,11 @@ TEST(KeepAlive, DnsFallbackHappensOnceAndDoesNotSwitchBack) {
     s.MissedKeepAlives = 4;
     s.Timer1Timer();
     EXPECT_EQ(dns.queries(), 1);
-    EXPECT_EQ(s.Addresses().LobbyServerIP, QStringLiteral("127.0.0.85"));
+    EXPECT_EQ(s.Addresses().LobbyServerIP, QStringLiteral("127.3.0.85"));
 }
 
 TEST(KeepAlive, CaptureResumesThirtySecondsAfterThePause) {
-    Lobby lobby(QStringLiteral("127.0.0.86"), false);
+    Lobby lobby(QStringLiteral("127.3.0.86"), false);
     TLobbySession& s = lobby.session;
     s.CapturePaused = true;
     s.CapturePauseTime = lobby.clock;
@@ -145,7 +145,7 @@ TEST(KeepAlive, CaptureResumesThirtySecondsAfterThePause) {
 }
 
 TEST(Logout, StepsInOrderAndStateAfterwards) {
-    Lobby lobby(QStringLiteral("127.0.0.87"));
+    Lobby lobby(QStringLiteral("127.3.0.87"));
     TLobbySession& s = lobby.session;
     RecordingOps& ops = lobby.ops;
     s.Users.UserUpdate(QStringLiteral("Bob"), 1, QLatin1Char('M'), 3);
@@ -173,7 +173,7 @@ TEST(Logout, StepsInOrderAndStateAfterwards) {
     EXPECT_EQ(s.LbRijndael1.Key(), lobby.peerCipher.Key());
 
     // With the server unreachable the local state is cleared all the same.
-    Lobby unreachable(QStringLiteral("127.0.0.88"));
+    Lobby unreachable(QStringLiteral("127.3.0.88"));
     unreachable.session.Addresses().LobbyServerIP.clear();
     unreachable.session.logout();
     EXPECT_FALSE(unreachable.session.IsLoggedIn);

@@ -30,7 +30,7 @@ QByteArray rawDecrypt(const QByteArray& key, const QByteArray& cipher) {
 }
 
 TEST(LobbyChannel, PlainDatagramsAreTheUtf8OfTheirText) {
-    Lobby lobby(QStringLiteral("127.0.0.41"));
+    Lobby lobby(QStringLiteral("127.3.0.41"));
     ASSERT_TRUE(lobby.session.IsLoggedIn);
     const QString texts[] = {
         ctl(8) + QStringLiteral("Alice"),
@@ -47,7 +47,7 @@ TEST(LobbyChannel, PlainDatagramsAreTheUtf8OfTheirText) {
 }
 
 TEST(LobbyChannel, ChatAndPrivateMessagesTravelEncrypted) {
-    Lobby lobby(QStringLiteral("127.0.0.42"));
+    Lobby lobby(QStringLiteral("127.3.0.42"));
     const QByteArray key = lobby.session.LbRijndael1.Key();
     const struct {
         QString text;
@@ -84,7 +84,7 @@ TEST(LobbyChannel, ChatAndPrivateMessagesTravelEncrypted) {
 }
 
 TEST(LobbyChannel, EncryptedTextLosesCharactersOutsideTheCodePage) {
-    Lobby lobby(QStringLiteral("127.0.0.43"));
+    Lobby lobby(QStringLiteral("127.3.0.43"));
     lobby.session.DataToSend(ctl(1) + ctl(3) + QStringLiteral("snow \u2603 \u00e9\u20ac"));
     const QByteArrayList got = lobby.sent(1);
     ASSERT_EQ(got.size(), 1);
@@ -94,7 +94,7 @@ TEST(LobbyChannel, EncryptedTextLosesCharactersOutsideTheCodePage) {
 }
 
 TEST(LobbyChannel, SendErrorsReachTheCaller) {
-    Lobby lobby(QStringLiteral("127.0.0.44"), false);
+    Lobby lobby(QStringLiteral("127.3.0.44"), false);
     // Not logged in: the socket is not active.
     EXPECT_THROW(lobby.session.DataToSend(ctl(8) + QStringLiteral("Alice")), LobbyError);
     lobby.session.LoggedIn();
@@ -109,16 +109,16 @@ TEST(LobbyChannel, SendErrorsReachTheCaller) {
 }
 
 TEST(LobbyChannel, OnlyTheLobbyServerIsHeardExceptPingReplies) {
-    Lobby lobby(QStringLiteral("127.0.0.45"));
+    Lobby lobby(QStringLiteral("127.3.0.45"));
     TLobbySession& s = lobby.session;
     const quint16 port = s.NgtServer.localPort();
     s.S2PingTime = lobby.clock.addMSecs(-42);
     s.CaPingTime = lobby.clock.addMSecs(-7);
 
-    Peer stranger(QStringLiteral("127.0.0.46"), 30022);
-    Peer relay1(QStringLiteral("127.0.0.46"), 30122);
-    Peer relay2(QStringLiteral("127.0.0.47"), 30123);
-    Peer objectServer(QStringLiteral("127.0.0.45"), 40000);
+    Peer stranger(QStringLiteral("127.3.0.46"), 30022);
+    Peer relay1(QStringLiteral("127.3.0.46"), 30122);
+    Peer relay2(QStringLiteral("127.3.0.47"), 30123);
+    Peer objectServer(QStringLiteral("127.3.0.45"), 40000);
     ASSERT_TRUE(stranger.bound && relay1.bound && relay2.bound && objectServer.bound);
 
     // Notifications come encrypted (a plain U+0006 is the encrypted mark).
@@ -141,7 +141,7 @@ TEST(LobbyChannel, OnlyTheLobbyServerIsHeardExceptPingReplies) {
 }
 
 TEST(LobbyChannel, EncryptedDatagramsAreDecryptedAndBrokenOnesDropped) {
-    Lobby lobby(QStringLiteral("127.0.0.48"));
+    Lobby lobby(QStringLiteral("127.3.0.48"));
     TLobbySession& s = lobby.session;
     s.ReloginAttempts = 2;
     const QByteArray good = lobby.encrypted(ctl(6) + QStringLiteral("x\u00e9t\u00e9"));
@@ -167,7 +167,7 @@ TEST(LobbyChannel, EncryptedDatagramsAreDecryptedAndBrokenOnesDropped) {
 }
 
 TEST(LobbyChannel, NothingIsHeardWhileLoggedOut) {
-    Lobby lobby(QStringLiteral("127.0.0.49"), false);
+    Lobby lobby(QStringLiteral("127.3.0.49"), false);
     lobby.inboundText(ctl(8) + QStringLiteral("x"));
     lobby.inboundEncrypted(ctl(6) + QStringLiteral("xhello"));
     lobby.inboundText(ctl(0x12));
@@ -176,7 +176,7 @@ TEST(LobbyChannel, NothingIsHeardWhileLoggedOut) {
 }
 
 TEST(LobbyLogin, OverrideSkipsDnsAndReplyFieldsApplyWhenValid) {
-    DnsResponder dns(QStringLiteral("127.0.0.50"), 5353, QStringLiteral("127.0.0.51"));
+    DnsResponder dns(QStringLiteral("127.3.0.50"), 5353, QStringLiteral("127.3.0.51"));
     ASSERT_TRUE(dns.ok);
     const struct {
         const char* override_;
@@ -191,15 +191,15 @@ TEST(LobbyLogin, OverrideSkipsDnsAndReplyFieldsApplyWhenValid) {
         bool usingOverride;
         int queries;
     } cases[] = {
-        {"127.0.0.52", "", "", "", "", "127.0.0.52", "127.0.0.52", "127.0.0.52", "", true, 0},
-        {"", "", "", "", "", "127.0.0.51", "127.0.0.51", "127.0.0.51", "", false, 1},
+        {"127.3.0.52", "", "", "", "", "127.3.0.52", "127.3.0.52", "127.3.0.52", "", true, 0},
+        {"", "", "", "", "", "127.3.0.51", "127.3.0.51", "127.3.0.51", "", false, 1},
         {"", "10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.1", "10.0.0.2", "10.0.0.3",
          "10.0.0.4", false, 2},
-        {"127.0.0.52", "10.0.0", "10.0.0.2.5", "10.0.0.256", "host.test", "127.0.0.52",
-         "127.0.0.52", "127.0.0.52", "", true, 2},
+        {"127.3.0.52", "10.0.0", "10.0.0.2.5", "10.0.0.256", "host.test", "127.3.0.52",
+         "127.3.0.52", "127.3.0.52", "", true, 2},
     };
     for (const auto& c : cases) {
-        Lobby lobby(QStringLiteral("127.0.0.50"), false);
+        Lobby lobby(QStringLiteral("127.3.0.50"), false);
         TLobbySession& s = lobby.session;
         s.LobbyIPOverride = QString::fromLatin1(c.override_);
         s.LoginInfo.NgtIp = QString::fromLatin1(c.ngt);
@@ -225,14 +225,14 @@ TEST(LobbyLogin, OverrideSkipsDnsAndReplyFieldsApplyWhenValid) {
 
 TEST(LobbyLogin, DnsWithoutAnswerOrWithErrorLeavesTheAddressEmpty) {
     {
-        DnsResponder dns(QStringLiteral("127.0.0.53"), 5353, QString());
-        Lobby lobby(QStringLiteral("127.0.0.53"), false);
+        DnsResponder dns(QStringLiteral("127.3.0.53"), 5353, QString());
+        Lobby lobby(QStringLiteral("127.3.0.53"), false);
         lobby.session.LobbyIPOverride.clear();
         ASSERT_TRUE(lobby.session.LoggedIn());
         EXPECT_EQ(dns.queries(), 1);
         EXPECT_TRUE(lobby.session.Addresses().LobbyServerIP.isEmpty());
     }
-    Lobby lobby(QStringLiteral("127.0.0.54"), false);
+    Lobby lobby(QStringLiteral("127.3.0.54"), false);
     UseTestEndpoints(QStringLiteral("unresolvable"));
     ErrorLog().clear();
     lobby.session.LobbyIPOverride.clear();
@@ -246,7 +246,7 @@ TEST(LobbyLogin, DnsWithoutAnswerOrWithErrorLeavesTheAddressEmpty) {
 }
 
 TEST(LobbyLogin, ANewLoginMayBindAnotherPort) {
-    Lobby lobby(QStringLiteral("127.0.0.55"), false);
+    Lobby lobby(QStringLiteral("127.3.0.55"), false);
     Peer blocker(QStringLiteral("0.0.0.0"), 0);
     const quint16 taken = blocker.socket.localPort();
     lobby.session.NonGamePort = taken;

@@ -16,7 +16,7 @@ namespace {
 // mutations of valid encrypted datagrams and user batches, from the lobby
 // server, the object-server port and strangers.
 TEST(LobbyFuzz, HostileDatagramsNeverFault) {
-    Lobby lobby(QStringLiteral("127.0.0.91"));
+    Lobby lobby(QStringLiteral("127.3.0.91"));
     TLobbySession& s = lobby.session;
     lobby.ops.adapters = QStringList{"eth0"};
     s.DnsFallbackDone = true; // no DNS waits inside the loop
@@ -77,7 +77,7 @@ TEST(LobbyFuzz, HostileDatagramsNeverFault) {
             break;
         }
         const quint16 port = ports[rng.bounded(static_cast<quint32>(std::size(ports)))];
-        const QString peer = rng.bounded(8) == 0 ? QStringLiteral("127.0.0.92") : lobby.host;
+        const QString peer = rng.bounded(8) == 0 ? QStringLiteral("127.3.0.92") : lobby.host;
         s.NgtServerUDPRead(d, peer, port);
         if (rng.bounded(50) == 0)
             s.Timer1Timer();
@@ -95,7 +95,7 @@ TEST(LobbyFuzz, HostileDatagramsNeverFault) {
 }
 
 TEST(LobbyFuzz, TheUserTableStopsAtItsCapacity) {
-    Lobby lobby(QStringLiteral("127.0.0.93"));
+    Lobby lobby(QStringLiteral("127.3.0.93"));
     for (int batch = 0; batch < 5; ++batch) {
         QByteArray d = QByteArray::fromHex("03ff");
         for (int r = 0; r < 256; ++r) {

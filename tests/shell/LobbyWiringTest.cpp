@@ -44,7 +44,7 @@ struct Window {
 };
 
 TEST(LobbyWiring, FirstDatagramHidesTheOverlayAndTheGate) {
-    Window w(QStringLiteral("127.0.0.101"));
+    Window w(QStringLiteral("127.3.0.101"));
     ASSERT_TRUE(w.form.IsLoggedIn());
     EXPECT_TRUE(w.form.RectangleStatus->isVisible());
     w.fromServer(ctl(8) + QStringLiteral("x"));
@@ -56,7 +56,7 @@ TEST(LobbyWiring, FirstDatagramHidesTheOverlayAndTheGate) {
 }
 
 TEST(LobbyWiring, LostConnectionOverlayThenSessionExpiry) {
-    Window w(QStringLiteral("127.0.0.102"));
+    Window w(QStringLiteral("127.3.0.102"));
     w.form.hideStatus();
     w.form.LoginGate->hide();
     w.form.setMissedKeepAlives(5);
@@ -80,7 +80,7 @@ TEST(LobbyWiring, LostConnectionOverlayThenSessionExpiry) {
 }
 
 TEST(LobbyWiring, LogoutAsksFirstAndClosingTellsTheServer) {
-    Window w(QStringLiteral("127.0.0.103"));
+    Window w(QStringLiteral("127.3.0.103"));
     gui::setNextAnswer(gui::Answer::No);
     w.form.ButtonLogout->click();
     EXPECT_EQ(gui::takeShownTexts(), QStringList{"Are you sure you want to log out?"});
