@@ -134,6 +134,9 @@ void InstallRoutes(httplib::Server& web, AccountService& accounts, const char* s
     web.set_payload_max_length(kMaxBody);
     web.set_read_timeout(10, 0);
     web.set_write_timeout(10, 0);
+    // Idle keep-alive connections hold a worker; let them go soon.
+    web.set_keep_alive_timeout(2);
+    web.set_keep_alive_max_count(20);
     web.set_logger([scheme](const httplib::Request& req, const httplib::Response& res) {
         std::string target = req.path;
         if (auto it = req.params.find("scriptname"); it != req.params.end())
@@ -167,6 +170,9 @@ void InstallFiles(httplib::Server& web, Database& db, const std::string& stateDi
     web.set_payload_max_length(kMaxBody);
     web.set_read_timeout(10, 0);
     web.set_write_timeout(10, 0);
+    // Idle keep-alive connections hold a worker; let them go soon.
+    web.set_keep_alive_timeout(2);
+    web.set_keep_alive_max_count(20);
     web.set_logger([](const httplib::Request& req, const httplib::Response& res) {
         Log("http " + req.remote_addr + " " + req.method + " " + req.path.substr(0, 128) + " " +
             std::to_string(res.status));

@@ -643,4 +643,25 @@ TEST_F(ServerTest, PlainHttpServesTheMainWebHostFiles) {
     }
 }
 
+TEST(ServerCommandLine, HelpAndBadFlags) {
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "admin.sock"},
+        {{"--bogus"}, 2, "unknown argument: --bogus"},
+        {{"--web-port", "x", "--state", "/tmp"}, 2, "--web-port needs a port number"},
+    };
+    for (const Case& c : cases) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(QStringLiteral(TARN_SERVER_BIN), c.args);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitCode(), c.exitCode) << c.text;
+        EXPECT_TRUE(p.readAll().contains(c.text)) << c.text;
+    }
+}
+
 } // namespace
