@@ -291,6 +291,11 @@ TAccountHttpClient::TAccountHttpClient(QObject* parent)
     manager_->setTransferTimeout(kAccountTimeoutMs);
 }
 
+TAccountHttpClient::~TAccountHttpClient() {
+    for (TAccountRequest* r : findChildren<TAccountRequest*>(Qt::FindDirectChildrenOnly))
+        delete r;
+}
+
 QByteArray TAccountHttpClient::DefaultUserAgent() {
     return QByteArray("WIN32 TARNClient Version ") + kClientVersion;
 }

@@ -160,6 +160,8 @@ class TAccountHttpClient : public QObject {
     Q_OBJECT
 public:
     explicit TAccountHttpClient(QObject* parent = nullptr);
+    // Ends the requests still under way (silently) before the manager goes.
+    ~TAccountHttpClient() override;
 
     static QByteArray DefaultUserAgent(); // "WIN32 TARNClient Version 0.95f"
 

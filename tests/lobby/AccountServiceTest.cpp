@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <functional>
+#include <memory>
 
 using namespace tarn;
 using tarn::test::AccountTestPeer;
@@ -42,6 +47,15 @@ THttpResult await(TAccountRequest* req) {
         loop.exec();
     EXPECT_TRUE(done) << "no report";
     return result;
+}
+
+// Runs events until the condition holds, at most ms milliseconds.
+bool spinUntil(const std::function<bool()>& condition, int ms = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return condition();
 }
 
 QHostAddress loopback(int n) {
@@ -299,6 +313,24 @@ TEST(AccountTransport, FailuresAreReported) {
     r = client.GetSync(QUrl(peer.baseUrl() + "/viplist"));
     EXPECT_FALSE(r.answered());
     EXPECT_FALSE(r.Error.CannotConnect);
+}
+
+TEST(AccountTransport, ClosingTheClientEndsPendingRequestsSilently) {
+    AccountTestPeer peer;
+    ASSERT_TRUE(peer.listen(loopback(47)));
+    peer.setHandler([](const PeerRequest&) {
+        PeerReply p;
+        p.hold = true;
+        return p;
+    });
+    auto client = std::make_unique<TAccountHttpClient>();
+    bool reported = false;
+    QObject::connect(client->PostForm(QUrl(peer.baseUrl() + "/x"), {}), &TAccountRequest::finished,
+                     [&](const THttpResult&) { reported = true; });
+    ASSERT_TRUE(spinUntil([&] { return peer.requests().size() == 1; }));
+    client.reset();
+    spinUntil([] { return false; }, 100);
+    EXPECT_FALSE(reported);
 }
 
 TEST(AccountTransport, SharedFormPostGivesTheBodyAsText) {
