@@ -396,10 +396,13 @@ void TLoginGate::NetHTTPRequest1RequestCompleted(const QByteArray& body) {
         return;
     }
     if (reply.Outcome == QLatin1String("New update require to log in")) {
-        if (main)
-            main->hide();
-        if (TFormAutoUpdate* update = Globals().FormAutoUpdate)
+        // Without an update window the main window stays: hiding it would
+        // leave the user with no window at all.
+        if (TFormAutoUpdate* update = Globals().FormAutoUpdate) {
+            if (main)
+                main->hide();
             update->show();
+        }
         LoginGateFinish();
         return;
     }

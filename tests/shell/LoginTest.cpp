@@ -395,6 +395,14 @@ TEST_F(LoginTest, UpdateRequiredHidesTheMainWindowAndShowsTheUpdater) {
     EXPECT_TRUE(update.isVisible());
     EXPECT_FALSE(main_->IsLoggedIn());
     EXPECT_TRUE(gate_->RectangleLogInStatus->isHidden());
+
+    // Without an update window the main window stays.
+    Globals().FormAutoUpdate = nullptr;
+    update.hide();
+    main_->show();
+    submit();
+    EXPECT_TRUE(main_->isVisible());
+    EXPECT_EQ(peer_.requests().size(), 2);
 }
 
 TEST_F(LoginTest, TransportFailureRetriesOnceAgainstTheFallbackBase) {
