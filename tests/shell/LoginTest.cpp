@@ -389,6 +389,7 @@ TEST_F(LoginTest, UpdateRequiredHidesTheMainWindowAndShowsTheUpdater) {
     Globals().FormAutoUpdate = &update;
     peer_.replyWith("RC:New update require to log in");
     main_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main_.get())); // automatic login has run
     typeLogin("Rex", "secret");
     submit();
     EXPECT_FALSE(main_->isVisible());
