@@ -14,10 +14,13 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
@@ -125,12 +128,68 @@ struct Sockets : Outbox {
     }
 };
 
+// The web servers' workers: a fixed number of threads and a bounded queue.
+// When the queue is full the listener thread serves the connection itself,
+// so it stops accepting until a worker is free and the kernel's backlog
+// holds the rest: memory stays bounded under a flood of connections.
+class BoundedPool : public httplib::TaskQueue {
+public:
+    BoundedPool(std::size_t threads, std::size_t maxQueued) : maxQueued_(maxQueued) {
+        for (std::size_t i = 0; i < threads; ++i)
+            workers_.emplace_back([this] { Work(); });
+    }
+    void enqueue(std::function<void()> fn) override {
+        {
+            std::unique_lock lock(mutex_);
+            if (!stopping_ && queue_.size() < maxQueued_) {
+                queue_.push_back(std::move(fn));
+                cv_.notify_one();
+                return;
+            }
+        }
+        fn();
+    }
+    void shutdown() override {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        cv_.notify_all();
+        for (std::thread& t : workers_)
+            t.join();
+    }
+
+private:
+    void Work() {
+        for (;;) {
+            std::function<void()> fn;
+            {
+                std::unique_lock lock(mutex_);
+                cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty())
+                    return;
+                fn = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            fn();
+        }
+    }
+
+    std::size_t maxQueued_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::function<void()>> queue_;
+    std::vector<std::thread> workers_;
+    bool stopping_ = false;
+};
+
 struct AdminConnection {
     int fd = -1;
     std::string buffer;
 };
 
 void InstallRoutes(httplib::Server& web, AccountService& accounts, const char* scheme) {
+    web.new_task_queue = [] { return new BoundedPool(8, 64); };
     web.set_payload_max_length(kMaxBody);
     web.set_read_timeout(10, 0);
     web.set_write_timeout(10, 0);
@@ -167,6 +226,7 @@ void InstallRoutes(httplib::Server& web, AccountService& accounts, const char* s
 }
 
 void InstallFiles(httplib::Server& web, Database& db, const std::string& stateDir) {
+    web.new_task_queue = [] { return new BoundedPool(8, 64); };
     web.set_payload_max_length(kMaxBody);
     web.set_read_timeout(10, 0);
     web.set_write_timeout(10, 0);

@@ -577,6 +577,17 @@ TEST_F(ServerTest, HostileDatagramsLeaveTheServiceWorking) {
     jack.Plain(Msg({0x02, 0x09}, "jack")); // no such room
     jack.Plain(Msg({0x08}, "jack"));
     EXPECT_EQ(jack.Next(), Msg({0x08, 0x01}));
+    // A burst of chat lines gets the sender muted (command 3) before all pass.
+    jack.Plain(Msg({0x02, 0x03}, "jack"));
+    for (int i = 0; i < 12; ++i)
+        jack.Encrypted(Msg({0x01, 0x03}, "spam " + QString::number(i)));
+    int lines = 0;
+    auto mute = jack.Until([&](const QString& m) {
+        lines += m.startsWith(QChar(0x01));
+        return m.startsWith(QChar(0x0B));
+    });
+    EXPECT_EQ(mute, Msg({0x0B, 0x03}));
+    EXPECT_LT(lines, 12);
     EXPECT_EQ(LogIn(S(), "jack", "pw").fields[0], "RC:SUSS");
 }
 
