@@ -136,7 +136,14 @@ void TStartUp::CreateForms() {
     guarded(9,
             QStringLiteral("Failed to initialize game traffic module! Do you have Winpcap "
                            "install and running?"),
-            [&] { g.DataModule2 = own(new TDataModule2); });
+            [&] {
+                // The bridge takes the data folder and its relay port from the
+                // settings loaded at step 2; its notices go to the message box.
+                BridgeSettings().DataFolder = DataFolderPath;
+                BridgeSettings().GameTrafficPort = ClientSettings.gameTrafficPort();
+                SetCaptureMessageHandler([](const QString& text) { gui::ShowMessage(text); });
+                g.DataModule2 = own(new TDataModule2);
+            });
     // The lobby's commands and keep-alive reach the bridge through these.
     if (TDataModule2* bridge = g.DataModule2) {
         TFormMain::BridgeAccess& lobby = g.FormMain->Bridge;
