@@ -42,7 +42,7 @@ Bytes DhcpRequest(std::uint8_t firstOptionValue, std::size_t length = 300) {
 }
 
 Bytes DhcpFrame(const SNOOPMACADDRESS& mac, const Bytes& payload) {
-    UdpFrameSpec s;
+    UdpFrameFields s;
     s.Src = mac;
     s.SrcIp = {0, 0, 0, 0};
     s.DstIp = {255, 255, 255, 255};
@@ -231,10 +231,10 @@ TEST_F(Bridge, FrameGoesToTheRelayOfItsConsoleOrOfSlotZero) {
     std::memcpy(&wireB, ipB, 4);
     table->Slots[1].Ps2Ip = wireB;
     table->Slots[1].setRelay(kS2Relay, kS2GamePort);
-    UdpFrameSpec b;
+    UdpFrameFields b;
     b.Src = kConsoleB;
     b.SrcIp = {10, 253, 205, 120};
-    UdpFrameSpec unknown;
+    UdpFrameFields unknown;
     unknown.SrcIp = {10, 253, 9, 9};
     Source(module->GameTraffic)->push(UdpFrame(b, Hex("bb")));
     Source(module->GameTraffic)->push(UdpFrame(unknown, Hex("aa")));

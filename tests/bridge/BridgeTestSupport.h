@@ -50,7 +50,7 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
     return true;
 }
 
-struct UdpFrameSpec {
+struct UdpFrameFields {
     SNOOPMACADDRESS Dst{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
     SNOOPMACADDRESS Src{0x00, 0x04, 0x1f, 0x12, 0xab, 0x34};
     std::array<std::uint8_t, 4> SrcIp{10, 253, 171, 52};
@@ -61,7 +61,7 @@ struct UdpFrameSpec {
 };
 
 // Ethernet + IPv4 (no options) + UDP + payload, fields in wire order.
-inline Bytes UdpFrame(const UdpFrameSpec& s, const Bytes& payload) {
+inline Bytes UdpFrame(const UdpFrameFields& s, const Bytes& payload) {
     Bytes f;
     f.insert(f.end(), s.Dst.begin(), s.Dst.end());
     f.insert(f.end(), s.Src.begin(), s.Src.end());

@@ -37,15 +37,15 @@ struct Delivered {
 
 TEST(CaptureHeaders, FramesThatQualifyAndFramesThatAreDropped) {
     const Bytes payload = Hex("01 02 03 04 05 06 07 08 09 0a");
-    UdpFrameSpec spec;
-    const Bytes good = UdpFrame(spec, payload);
+    UdpFrameFields fields;
+    const Bytes good = UdpFrame(fields, payload);
     Bytes notUdp = good;
     notUdp[23] = 6; // TCP
     Bytes notIp = good;
     notIp[12] = 0x86, notIp[13] = 0xdd; // IPv6
-    UdpFrameSpec longer = spec;
+    UdpFrameFields longer = fields;
     longer.UdpLengthDelta = 1; // Length names one byte more than was captured
-    UdpFrameSpec tiny = spec;
+    UdpFrameFields tiny = fields;
     tiny.UdpLengthDelta = -11; // Length 7: shorter than the header itself
     const Bytes cut(good.begin(), good.begin() + 41);
 
@@ -356,7 +356,7 @@ TEST(CaptureLibrary, FixtureFileThroughTheRealLibrary) {
     EXPECT_TRUE(PcapBackend().version().contains("libpcap"));
 
     const Bytes good = UdpFrame({}, Hex("11 22 33"));
-    UdpFrameSpec longer;
+    UdpFrameFields longer;
     longer.UdpLengthDelta = 100;
     const Bytes arp = ArpFrame({0, 4, 0x1f, 1, 2, 3}, 1, {10, 253, 1, 2}, {10, 253, 0, 1});
     Bytes truncated = good;

@@ -160,7 +160,7 @@ TEST_F(NetnsBridge, DhcpArpGameFramesAndInjection) {
 
     // A frame from the relay is injected and seen by the console; one from
     // another address is not.
-    UdpFrameSpec fromFar;
+    UdpFrameFields fromFar;
     fromFar.Dst = {0x00, 0x04, 0x1f, 0x12, 0xab, 0x34};
     fromFar.Src = {0x00, 0x04, 0x1f, 0x56, 0xcd, 0x78};
     fromFar.SrcIp = {10, 253, 205, 120};
