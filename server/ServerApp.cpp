@@ -391,8 +391,11 @@ int RunServer(const ServerConfig& config) {
         std::ostringstream e;
         e << "WebHost=" << config.address << ":" << config.webPort << "\n"
           << "MainWebHost=" << config.address << ":" << config.httpPort << "\n"
-          << "LobbyHost=" << config.lobbyHost << "\n"
-          << "DnsServer=" << config.address << "\n"
+          << "LobbyHost=" << config.lobbyHost
+          << "\n"
+          // The client's table takes "host:port" for a DNS server off port 53.
+          << "DnsServer=" << config.address
+          << (config.dnsPort == 53 ? std::string() : ":" + std::to_string(config.dnsPort)) << "\n"
           << "SupportEmail=support@tarn.test\n"
           << "UsbMapsMd5=" << Md5Hex(UsbMapsZip()) << "\n";
         if (!WriteFileAtomically(config.writeEndpoints, e.str()))

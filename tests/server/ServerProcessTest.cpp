@@ -624,6 +624,9 @@ TEST_F(ServerTest, PlainHttpServesTheMainWebHostFiles) {
     EXPECT_TRUE(text.contains(QString::fromStdString("WebHost=" + a + ":18443\n")));
     EXPECT_TRUE(text.contains(QString::fromStdString("MainWebHost=" + a + ":18080\n")));
     EXPECT_TRUE(text.contains("LobbyHost=lobby.tarn.test\n"));
+    // Off port 53 the client is told the responder's port too.
+    EXPECT_TRUE(text.contains(
+        QString::fromStdString("DnsServer=" + a + ":" + std::to_string(S().dnsPort) + "\n")));
 
     const WebReply zip = GetHttp(S(), "/PCSX2/usbmaps.zip");
     EXPECT_EQ(zip.status, 200);
