@@ -5,7 +5,7 @@
 #include "common/NetText.h"
 #include "common/ServerAddresses.h"
 #include "common/UdpSocket.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "lobby/HTTPmodule.h"
 #include "lobby/LobbyCipher.h"
 #include "mainUI.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "shell/AutoUpdate.h"
 #include "shell/ClientSettings.h"
 

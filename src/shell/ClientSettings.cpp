@@ -1,6 +1,6 @@
 #include "shell/ClientSettings.h"
 
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ private:
     std::vector<Saved> saved_;
 };
 
-TEST(SpecialFolders, FollowTheXdgVariables) {
+TEST(ShellFolders, FollowTheXdgVariables) {
     Env env;
     env.set("XDG_DATA_HOME", "/srv/data/");
     env.set("XDG_CONFIG_HOME", "/srv/config");
@@ -49,7 +49,7 @@ TEST(SpecialFolders, FollowTheXdgVariables) {
     EXPECT_EQ(GetSpecialFolder(9999), QString());
 }
 
-TEST(SpecialFolders, DocumentsFolderFromTheUserDirsFile) {
+TEST(ShellFolders, DocumentsFolderFromTheUserDirsFile) {
     struct Case {
         const char* file;
         QString expected;
